@@ -1,0 +1,148 @@
+#pragma once
+// The one process-wide record of shared data, and the numbers by which
+// windows, controls, menus, images, fonts, timers and events are known.
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace app {
+
+// ---- Identifiers ---------------------------------------------------------------
+
+enum WindowId : int {
+  kMainWindow = 0,
+  kJournalWindow = 26,
+  kPreferencesWindow = 29,
+};
+
+enum ControlId : int {
+  kBackgroundPictureControl = 1,
+  kSourceChooserButton = 4,
+  kSourceField = 5,
+  kDestinationChooserButton = 6,
+  kDestinationField = 7,
+  kSourceInfoLine = 8,
+  kDestinationInfoLine = 9,
+  kActivityBar = 11,
+  kOverallProgressBar = 13,
+  kButtonBar = 14,
+  kStartButton = 15,
+  kCancelButton = 16,
+  kSettingsButton = 17,
+  kJournalButton = 18,
+  kHelpButton = 19,
+  kExplorerButton = 20,
+  kWebButton = 21,
+  kJournalTextArea = 27,
+};
+
+enum : int {
+  kStatusBar = 22,
+  kReportsMenu = 23,
+  kOpenJournalItem = 24,
+  kDeleteJournalItem = 25,
+};
+
+enum ImageId : int {
+  kStatusStripImage = 2,
+  kBackgroundImage = 3,
+  kStartIcon,
+  kCancelIcon,
+  kSettingsIcon,
+  kFolderIcon,
+  kSaveButtonImage,
+  kCloseButtonImage,
+  kWebIcon,
+  kJournalIcon,
+  kHelpIcon,
+  kCloseTipIcon,
+  kSaveTipIcon,
+};
+
+enum FontId : int {
+  kStatusFont = 1,
+  kLabelFont = 2,
+  kJournalFont = 3,
+};
+
+enum TimerId : int {
+  kCopyTickTimer = 1,     // 20 ms
+  kVerifyTickTimer = 2,   // 10 ms
+  kCopyMeasureTimer = 3,  // 3000 ms
+};
+
+// ---- The record ------------------------------------------------------------------
+
+// A text that several threads write and read: swapped whole under a lock, so
+// no reader ever sees a torn string.
+class SharedText {
+ public:
+  void set(std::string text) {
+    std::lock_guard lock(mutex_);
+    text_.swap(text);
+  }
+  std::string get() const {
+    std::lock_guard lock(mutex_);
+    return text_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string text_;
+};
+
+// The user's five options, each 0 or 1, re-read from the settings file before
+// each decision. Atomics: the main, scan and verification threads all refresh
+// and read them.
+struct OptionFlags {
+  std::atomic<int> verif{0};
+  std::atomic<int> space{0};
+  std::atomic<int> log{0};
+  std::atomic<int> opencopy{0};
+  std::atomic<int> openlog{0};
+};
+
+struct AppState {
+  std::int64_t exitCode = 0;
+
+  // The copy job (written on the main thread unless said otherwise).
+  std::atomic<std::int64_t> sourceTotalSize{100};
+  std::atomic<int> copyThread{0};
+  std::atomic<int> verifyThread{0};
+  std::atomic<int> scanThread{0};
+  std::string copyTarget;
+  std::string jobSource;
+  std::string jobDestinationText;
+  std::atomic<std::int32_t> scannedFiles{0};    // scan thread
+  std::atomic<std::int32_t> scannedFolders{0};  // scan thread
+
+  std::string chosenSource;
+  std::string chosenDestination;
+  std::string sourceStartFolder;
+  std::string destinationStartFolder;
+  std::string explorerFolder;
+  std::string helpText;
+
+  SharedText statusText;  // main, scan and verification threads
+
+  std::string journalKey;
+  std::string journalPath;
+
+  std::string volumeRootText;
+  std::string volumeTypeText;
+  std::string volumeCapacityText;
+  std::string volumeFreeText;
+
+  std::atomic<std::int64_t> currentEvent{0};
+  std::atomic<std::int64_t> cancelAnswer{0};
+
+  OptionFlags options;
+};
+
+// The single instance, zeroed before start-up.
+AppState& appState();
+// Puts every field back to its zeroed start (used by start-up and by tests).
+void resetAppState();
+
+}  // namespace app

@@ -1,0 +1,67 @@
+#pragma once
+// Files, the profile folder, volume queries and the clock. Paths are UTF-8;
+// the Win32 backend converts them to UTF-16 and adds the long-path prefix
+// where needed.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// '\\' on Windows, '/' on POSIX.
+extern const char kPathSeparator;
+
+bool isSeparator(char c);  // '\\' or '/' on Windows, '/' on POSIX
+
+enum class PathKind { missing, folder, file };
+struct PathInfo {
+  PathKind kind = PathKind::missing;
+  std::uint64_t size = 0;  // files only
+};
+// Trailing separators are dropped before the lookup; an empty path is missing;
+// a bare drive ("E:" or "E:\") is a folder when the drive exists.
+PathInfo pathInfo(std::string_view path);
+
+// The user's profile folder ending with a separator, or "" when unknown.
+std::string profileFolder();
+
+// Whole-file operations used by the journal and the settings file.
+bool readWholeFile(std::string_view path, std::string& bytes);
+// Opens (creating if missing) with read sharing, writes at the end, closes.
+bool appendToFile(std::string_view path, std::string_view bytes);
+// Creates a new file holding `bytes`; fails when anything of that name exists.
+bool createNewFile(std::string_view path, std::string_view bytes);
+// Writes `bytes` beside `path` and renames it over `path`, so a reader sees
+// the old file or the new one, never a partial one.
+bool replaceFile(std::string_view path, std::string_view bytes);
+bool deleteFile(std::string_view path);
+
+struct DiskSpace {
+  bool ok = false;
+  std::uint64_t availableToUser = 0;
+  std::uint64_t total = 0;
+  std::uint64_t totalFree = 0;
+};
+// The volume that holds `path`. The Win32 backend asks about `root` (the
+// driveRoot text the program shows); the POSIX backend, where every root is
+// "/", asks about the mount that holds the deepest existing part of `path`.
+DiskSpace diskSpace(std::string_view root, std::string_view path);
+
+struct VolumeInfo {
+  bool ok = false;
+  std::string fileSystem;
+  unsigned long error = 0;  // the system's error code on failure (21: not ready)
+};
+VolumeInfo volumeInformation(std::string_view root, std::string_view path);
+
+struct LocalTime {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+LocalTime localTime();
+
+}  // namespace platform

@@ -1,0 +1,22 @@
+#pragma once
+// Decoding of the embedded pictures into plain pixels. libpng reads the PNG;
+// the icon files hold one uncompressed 32-bit image each.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace platform {
+
+// Pixels top row first, each 0xAARRGGBB (straight, not premultiplied alpha).
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  bool empty() const { return width <= 0 || height <= 0; }
+};
+
+Picture decodePng(std::span<const std::uint8_t> bytes);
+// The first image of an icon file, when it is a 32-bit one (BMP or PNG inside).
+Picture decodeIcon(std::span<const std::uint8_t> bytes);
+
+}  // namespace platform

@@ -1,0 +1,217 @@
+#pragma once
+// The windowing layer: windows, controls, fonts, images, the status bar, the
+// popup menu, tooltips, events, timers, message boxes, the folder chooser and
+// the shell, all known by the numbers the program gives them. Every text is
+// UTF-8. Control numbers are unique across the program's windows.
+//
+// Thread rules: the window that owns a control belongs to the thread that
+// opened it (the UI thread for the main window). Any thread may set or read a
+// control's text, state or value, enable or disable a window, and start or
+// stop a timer: the layer carries the call to the owning thread. Timer
+// callbacks run on the thread that owns the window.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/image.h"
+
+namespace platform {
+
+struct Rgb {
+  std::uint8_t r = 0;
+  std::uint8_t g = 0;
+  std::uint8_t b = 0;
+  friend bool operator==(Rgb, Rgb) = default;
+};
+
+struct Point {
+  int x = 0;
+  int y = 0;
+};
+
+// Once at start-up, before any window; false when the layer cannot work.
+bool initialise();
+// At exit: releases every window, control, font, image, menu and library the
+// layer still holds.
+void releaseAll();
+
+// ---- Windows -----------------------------------------------------------------
+
+struct WindowSpec {
+  std::string title;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  bool sizable = false;       // sizing border
+  bool minimiseBox = false;
+  bool maximiseBox = false;
+  bool programIcon = true;    // the program's icon resource 1
+};
+
+// Opens a top-level window centred on the screen and shows it.
+bool openWindow(int window, const WindowSpec& spec);
+void closeWindow(int window);
+bool windowExists(int window);
+void setWindowEnabled(int window, bool enabled);
+bool isWindowEnabled(int window);
+// Makes the window process its pending repaint at once, children included.
+void updateWindowNow(int window);
+
+// ---- Controls ----------------------------------------------------------------
+
+enum class ControlKind {
+  picture,     // shows an image; takes no clicks when disabled
+  edit,        // single-line edit field with a sunken border
+  label,       // static text without border
+  progress,    // progress bar
+  container,   // panel holding further controls, thin static edge
+  pushButton,  // push button with a caption
+  imageButton, // push button showing an image (picture or icon) instead of a caption
+  checkBox,
+  richText,    // read-only multi-line text area
+};
+
+struct ControlSpec {
+  int number = 0;
+  ControlKind kind = ControlKind::label;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  std::string text;
+  int image = 0;  // image number shown by picture and image-button controls
+};
+
+// Creates a control in `window`, inside the open container if there is one.
+bool createControl(int window, const ControlSpec& spec);
+// Controls created after this call go inside the container until closeContainer.
+void openContainer(int container);
+void closeContainer();
+bool controlExists(int control);
+
+void setText(int control, std::string_view text);
+std::string getText(int control);
+void setEnabled(int control, bool enabled);
+bool isEnabled(int control);
+void setTextColour(int control, Rgb colour);
+void setBackColour(int control, Rgb colour);
+void setControlFont(int control, int font);
+void setProgressRange(int control, std::int64_t maximum);
+void setProgressValue(int control, std::int64_t value);
+std::int64_t progressValue(int control);
+void redrawNow(int control);
+void setChecked(int control, bool checked);
+bool isChecked(int control);
+// Rich-text area: raises the text limit, turns on wrapping, adds a last line.
+void setTextLimit(int control, std::int64_t characters);
+void appendLine(int control, std::string_view line);
+
+// ---- Status bar, popup menu, tooltips -----------------------------------------
+
+enum class FieldStyle { sunken, raised };
+
+// `rightEdges` are the fields' right edges as running sums of their widths.
+bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges, int minimumHeight);
+void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style);
+
+struct MenuEntry {
+  int item = 0;  // 0 = a separator line
+  std::string text;
+};
+bool createPopupMenu(int menu, const std::vector<MenuEntry>& entries);
+void setMenuItemEnabled(int menu, int item, bool enabled);
+bool isMenuItemEnabled(int menu, int item);
+Point cursorPosition();
+// The choice arrives later as a menu event.
+void showPopupMenu(int menu, int window, Point screenPosition);
+
+void addPlainTooltip(int window, int control, std::string_view text);
+
+// ---- Fonts and images ------------------------------------------------------------
+
+struct FontSpec {
+  std::string face;
+  int points = 0;
+  int weight = 400;
+  bool italic = false;
+  bool proofQuality = false;
+};
+bool createFont(int font, const FontSpec& spec);
+
+enum class ImageKind { bitmap, icon };
+bool createImage(int image, const Picture& picture, ImageKind kind);
+bool imageExists(int image);
+// A new bitmap `target` holding the piece of `source` at (x, y), width × height.
+bool copyImageRect(int source, int target, int x, int y, int width, int height);
+
+// Drawing straight onto a window's client area (children not clipped out).
+// Each surface keeps its own drawing state; it is released when it goes away.
+class Surface {
+ public:
+  explicit Surface(int window);
+  ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+  bool valid() const { return handle_ != nullptr; }
+  // Plain copy at natural size, or a halftone stretch to width × height.
+  void drawImage(int image, int x, int y, int width, int height);
+  // One line, transparent background, top-left of the first cell at (x, y).
+  void drawText(int font, int x, int y, std::string_view text, Rgb colour);
+
+ private:
+  void* handle_ = nullptr;
+  int window_ = 0;
+};
+
+// ---- Events and timers -------------------------------------------------------------
+
+enum EventCode : int {
+  kEventMoved = 3,
+  kEventClose = 16,
+  kEventControl = 13100,
+  kEventMenu = 13101,
+};
+
+struct Event {
+  int code = 0;
+  int window = 0;
+  int id = 0;  // control or menu item number
+};
+
+// Waits without a time limit for the next event of the calling thread's
+// windows, dispatching timers and repaints meanwhile.
+Event waitEvent();
+// Dispatches pending work of the calling thread's windows until `done` answers
+// true or `timeoutMs` has passed; answers `done()`.
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs);
+
+void startTimer(int window, int timer, int milliseconds, std::function<void()> callback);
+void stopTimer(int window, int timer);
+
+// ---- Requesters and shell -----------------------------------------------------------
+
+enum BoxKind : int {
+  kBoxYesNoCancel = 3,
+  kBoxYesNo = 4,
+  kBoxError = 16,
+  kBoxWarning = 48,
+  kBoxInformation = 64,
+};
+enum BoxAnswer : int {
+  kAnswerOk = 1,
+  kAnswerCancel = 2,
+  kAnswerYes = 6,
+  kAnswerNo = 7,
+};
+
+// Modal for the whole application; answers the button pressed.
+int messageBox(std::string_view caption, std::string_view text, int kind);
+// The chosen folder ending with a separator, or "" when cancelled (or when the
+// choice has no file-system path).
+std::string chooseFolder(std::string_view title, std::string_view initialFolder);
+
+void exploreFolder(std::string_view folder);
+void openWebAddress(std::string_view address);
+
+}  // namespace platform

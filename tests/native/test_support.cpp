@@ -1,0 +1,2 @@
+// Shared helpers for the native tests live in test_support.h.
+#include "test_support.h"
