@@ -26,7 +26,20 @@ PathInfo pathInfo(std::string_view path);
 std::string profileFolder();
 
 // Whole-file operations used by the journal and the settings file.
-bool readWholeFile(std::string_view path, std::string& bytes);
+
+// How a file is opened to be read, from the strictest to the most lenient. On
+// Windows they differ in what other handles may do meanwhile (the first also
+// fails on a read-only file); POSIX has no sharing modes, and there only the
+// first asks for write access.
+enum class ReadMode {
+  readWriteShareRead,  // read and write access; other handles may only read
+  readShareRead,       // read access; other handles may only read
+  readShareAll,        // read access; other handles may read, write and replace
+};
+// The whole content of a file; false for a missing file, a folder, or a file
+// that cannot be opened in `mode`.
+bool readWholeFile(std::string_view path, std::string& bytes,
+                   ReadMode mode = ReadMode::readShareAll);
 // Opens (creating if missing) with read sharing, writes at the end, closes.
 bool appendToFile(std::string_view path, std::string_view bytes);
 // Creates a new file holding `bytes`; fails when anything of that name exists.

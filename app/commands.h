@@ -1,0 +1,19 @@
+#pragma once
+// The main window's commands.
+
+namespace app {
+
+void chooseSource();
+void chooseDestination();
+void showHelp();
+void exploreFolder();
+void openWebPage();
+void repaintAfterMove();
+void showReportsMenu();
+void openJournalCommand();
+void deleteJournalCommand();
+
+// True when an entry named like the journal exists.
+bool journalFileExists();
+
+}  // namespace app

@@ -1,0 +1,106 @@
+// The element count and the total-size walk over a folder tree.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/state.h"
+#include "copyjob/copyjob.h"
+#include "platform/files.h"
+#include "platform/threads.h"
+#include "platform/tree.h"
+#include "platform/ui.h"
+
+namespace copyjob {
+namespace {
+
+std::string withSeparator(std::string_view folder) {
+  std::string path(folder);
+  if (!path.empty() && !platform::isSeparator(path.back())) path += platform::kPathSeparator;
+  return path;
+}
+
+void walkTree(std::string_view top, std::string_view pattern, platform::ListingDetail detail,
+              const std::function<void(const platform::TreeEntry&)>& onEntry) {
+  // Each folder's listing is read to its end and closed before any of its
+  // sub-folders is entered; the sub-folders wait by name on this explicit
+  // stack. So one listing is open at a time, however deep the tree, and the
+  // memory held is the names still waiting along the current branch.
+  struct Level {
+    std::vector<std::string> subfolders;
+    std::size_t nextIndex = 0;
+    std::size_t pathLength = 0;
+  };
+  std::string path = withSeparator(top);
+  std::vector<Level> levels;
+  const auto listFolder = [&] {
+    Level level;
+    level.pathLength = path.size();
+    platform::FolderListing listing;
+    if (listing.open(path, pattern, detail)) {
+      platform::TreeEntry entry;
+      while (listing.next(entry)) {
+        if (entry.folder && entry.link) continue;
+        onEntry(entry);
+        if (entry.folder) level.subfolders.push_back(std::move(entry.name));
+      }
+    }
+    levels.push_back(std::move(level));
+  };
+  listFolder();
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.nextIndex == level.subfolders.size()) {
+      levels.pop_back();
+      continue;
+    }
+    if (!platform::threadCheckpoint()) return;
+    path.resize(level.pathLength);
+    path += level.subfolders[level.nextIndex];
+    path += platform::kPathSeparator;
+    // The name is not needed any more; release it while the branch goes deeper.
+    std::string().swap(level.subfolders[level.nextIndex]);
+    ++level.nextIndex;
+    listFolder();
+  }
+}
+
+}  // namespace
+
+std::int32_t countElements([[maybe_unused]] int level, std::string_view folder) {
+  auto& state = app::appState();
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kTextInterval = std::chrono::milliseconds(10);
+  // Rewriting the line for every element would make the count as slow as the
+  // window's message traffic; it is shown at most every 10 ms instead.
+  std::int64_t shown = -1;
+  auto shownAt = Clock::now() - kTextInterval;
+  const auto show = [&](std::int64_t count) {
+    platform::setText(app::kSourceInfoLine, " " + std::to_string(count));
+    shown = count;
+    shownAt = Clock::now();
+  };
+  walkTree(folder, "*.*", platform::ListingDetail::kinds, [&](const platform::TreeEntry& entry) {
+    if (entry.folder) {
+      ++state.scannedFolders;
+    } else {
+      ++state.scannedFiles;
+    }
+    if (Clock::now() - shownAt >= kTextInterval) show(state.scannedFiles + state.scannedFolders);
+  });
+  const std::int32_t count = state.scannedFiles + state.scannedFolders;
+  if (shown >= 0 && shown != count) show(count);
+  return count;
+}
+
+std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern) {
+  std::uint64_t total = 0;
+  walkTree(folder, pattern.empty() ? "*.*" : pattern, platform::ListingDetail::sizes,
+           [&](const platform::TreeEntry& entry) {
+             if (!entry.folder) total += entry.size;
+           });
+  return static_cast<std::int64_t>(total);
+}
+
+}  // namespace copyjob

@@ -1,0 +1,72 @@
+// The journal file: enciphered records, one per line, each ending with CR LF.
+#include "journal/journal.h"
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/state.h"
+#include "platform/files.h"
+
+namespace journal {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kHeaderText = "Journal créé le : ";
+
+// The scan, verification and main threads all journal; one record goes to the
+// file whole before the next one starts.
+std::mutex journalMutex;
+
+std::string fileLine(std::string_view utf8) {
+  std::string line = encipherLine(toWindows1252(utf8), app::appState().journalKey);
+  line += kLineEnd;
+  return line;
+}
+
+}  // namespace
+
+void appendJournalLine(std::string_view line) {
+  const std::string bytes = fileLine(line);
+  std::lock_guard lock(journalMutex);
+  platform::appendToFile(app::appState().journalPath, bytes);
+}
+
+void ensureJournal() {
+  std::string header(kHeaderText);
+  header += formatDate(kHeaderDateMask, currentDate());
+  const std::string bytes = fileLine(header) + fileLine("");
+
+  std::lock_guard lock(journalMutex);
+  const std::string& path = app::appState().journalPath;
+  if (platform::pathInfo(path).kind != platform::PathKind::missing) return;
+  // Fails, leaving the entry alone, when something of that name appeared since.
+  platform::createNewFile(path, bytes);
+}
+
+bool journalExists() {
+  return platform::pathInfo(app::appState().journalPath).kind != platform::PathKind::missing;
+}
+
+std::vector<std::string> readJournalLines() {
+  std::string bytes;
+  if (!platform::readWholeFile(app::appState().journalPath, bytes)) return {};
+
+  std::vector<std::string> lines;
+  const std::string& key = app::appState().journalKey;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = bytes.size();
+    const std::string_view hex = std::string_view(bytes).substr(start, end - start);
+    lines.push_back(fromWindows1252(decipherLine(hex, key)));
+    // CR LF is one line end; a lone CR or LF is one too.
+    const bool crLf = end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n';
+    start = end + (crLf ? 2 : 1);
+  }
+  return lines;
+}
+
+}  // namespace journal

@@ -1,0 +1,354 @@
+// Listings, folder creation and the whole-file copy over POSIX calls.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "platform/threads.h"
+#include "platform/tree.h"
+
+namespace platform {
+namespace {
+
+std::atomic<int> chunkDelayMs{0};
+
+bool isDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// '?' stands for one character, so it skips a whole UTF-8 sequence.
+std::size_t characterLength(std::string_view text, std::size_t at) {
+  std::size_t length = 1;
+  while (at + length < text.size() && (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80) {
+    ++length;
+  }
+  return length;
+}
+
+bool wildcardMatch(std::string_view name, std::string_view pattern) {
+  std::size_t n = 0;
+  std::size_t p = 0;
+  std::size_t starPattern = std::string_view::npos;
+  std::size_t starName = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      starPattern = p++;
+      starName = n;
+    } else if (p < pattern.size() && pattern[p] == '?') {
+      ++p;
+      n += characterLength(name, n);
+    } else if (p < pattern.size() && foldCase(pattern[p]) == foldCase(name[n])) {
+      ++p;
+      ++n;
+    } else if (starPattern != std::string_view::npos) {
+      p = starPattern + 1;
+      n = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+bool matchesAll(std::string_view pattern) {
+  return pattern.empty() || pattern == "*" || pattern == "*.*";
+}
+
+// A trailing ".*" also matches a name without any dot, as on Windows.
+bool patternMatches(std::string_view name, std::string_view pattern) {
+  if (wildcardMatch(name, pattern)) return true;
+  return pattern.ends_with(".*") && name.find('.') == std::string_view::npos &&
+         wildcardMatch(name, pattern.substr(0, pattern.size() - 2));
+}
+
+std::uint32_t attributesOf(const char* name, const struct stat& info) {
+  std::uint32_t attributes = 0;
+  if (S_ISDIR(info.st_mode)) attributes |= kAttributeFolder;
+  if ((info.st_mode & S_IWUSR) == 0) attributes |= kAttributeReadOnly;
+  if (name[0] == '.') attributes |= kAttributeHidden;
+  return attributes == 0 ? kAttributeNormal : attributes;
+}
+
+}  // namespace
+
+struct FolderListing::State {
+  DIR* dir = nullptr;
+  std::string pattern;
+  bool everyName = true;
+  ListingDetail detail = ListingDetail::sizes;
+  bool haveAhead = false;  // an entry read while opening, returned first
+  TreeEntry ahead;
+};
+
+namespace {
+
+void describe(FolderListing::State& state, const dirent& item, TreeEntry& entry) {
+  entry.name = item.d_name;
+  entry.folder = false;
+  entry.link = false;
+  entry.size = 0;
+  entry.attributes = item.d_name[0] == '.' ? kAttributeHidden : kAttributeNormal;
+  const int folderFd = dirfd(state.dir);
+  unsigned char type = item.d_type;
+  struct stat info{};
+  if (type == DT_UNKNOWN) {
+    if (fstatat(folderFd, item.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return;
+    type = S_ISLNK(info.st_mode) ? DT_LNK : S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
+    if (type != DT_LNK) {
+      entry.folder = type == DT_DIR;
+      entry.size = entry.folder ? 0 : static_cast<std::uint64_t>(info.st_size);
+      entry.attributes = attributesOf(item.d_name, info);
+      return;
+    }
+  }
+  if (type == DT_DIR) {
+    entry.folder = true;
+    entry.attributes = kAttributeFolder | (item.d_name[0] == '.' ? kAttributeHidden : 0);
+    return;
+  }
+  if (type == DT_LNK) {
+    // Links are looked through for their kind and size; a dangling one stays a
+    // file of size 0.
+    entry.link = true;
+    if (fstatat(folderFd, item.d_name, &info, 0) != 0) return;
+    entry.folder = S_ISDIR(info.st_mode);
+    entry.size = entry.folder ? 0 : static_cast<std::uint64_t>(info.st_size);
+    entry.attributes = attributesOf(item.d_name, info);
+    return;
+  }
+  if (state.detail == ListingDetail::sizes &&
+      fstatat(folderFd, item.d_name, &info, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.size = static_cast<std::uint64_t>(info.st_size);
+    entry.attributes = attributesOf(item.d_name, info);
+  }
+}
+
+}  // namespace
+
+FolderListing::~FolderListing() { close(); }
+
+void FolderListing::close() {
+  if (state_ == nullptr) return;
+  if (state_->dir != nullptr) closedir(state_->dir);
+  delete state_;
+  state_ = nullptr;
+}
+
+bool FolderListing::open(std::string_view folder, std::string_view pattern,
+                         ListingDetail detail) {
+  close();
+  if (folder.empty()) return false;
+  const int fd = ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return false;
+  }
+  state_ = new State;
+  state_->dir = dir;
+  state_->pattern = pattern;
+  state_->everyName = matchesAll(pattern);
+  state_->detail = detail;
+  if (state_->everyName) return true;
+  // With a narrower pattern the listing only opens when something matches,
+  // "." and ".." included, as a wildcard listing does on Windows.
+  while (const dirent* item = readdir(dir)) {
+    if (isDotEntry(item->d_name)) {
+      if (patternMatches(item->d_name, pattern)) return true;
+      continue;
+    }
+    if (patternMatches(item->d_name, pattern)) {
+      describe(*state_, *item, state_->ahead);
+      state_->haveAhead = true;
+      return true;
+    }
+  }
+  close();
+  return false;
+}
+
+bool FolderListing::next(TreeEntry& entry) {
+  if (state_ == nullptr) return false;
+  if (state_->haveAhead) {
+    state_->haveAhead = false;
+    entry = std::move(state_->ahead);
+    return true;
+  }
+  while (const dirent* item = readdir(state_->dir)) {
+    if (isDotEntry(item->d_name)) continue;
+    if (!state_->everyName && !patternMatches(item->d_name, state_->pattern)) continue;
+    describe(*state_, *item, entry);
+    return true;
+  }
+  return false;
+}
+
+FolderCreation createFolder(std::string_view path) {
+  if (path.empty()) return FolderCreation::failed;
+  const std::string text(path);
+  if (mkdir(text.c_str(), 0777) == 0) return FolderCreation::created;
+  if (errno != EEXIST) return FolderCreation::failed;
+  struct stat info{};
+  return stat(text.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? FolderCreation::existed
+                                                                   : FolderCreation::failed;
+}
+
+void makeNormal(std::string_view path) {
+  const std::string text(path);
+  struct stat info{};
+  if (lstat(text.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
+  if ((info.st_mode & S_IWUSR) == 0) chmod(text.c_str(), (info.st_mode & 07777) | S_IWUSR);
+}
+
+namespace {
+
+std::string temporaryName() {
+  static std::atomic<std::uint64_t> counter{0};
+  const auto now = static_cast<std::uint64_t>(
+      std::chrono::steady_clock::now().time_since_epoch().count());
+  const std::uint64_t value = (static_cast<std::uint64_t>(getpid()) << 40) ^ now ^
+                              (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  char digits[kCopyTemporaryDigits + 1];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
+  std::string name(kCopyTemporaryPrefix);
+  name += digits;
+  name += kCopyTemporarySuffix;
+  return name;
+}
+
+bool writeAll(int fd, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+// Moves the bytes in chunks, in the kernel when it can (copy_file_range), with
+// a checkpoint before each chunk so a pause or a stop takes effect at once.
+FileCopy pumpContents(int in, int out) {
+  bool inKernel = true;
+  std::vector<char> buffer;
+  for (;;) {
+    if (!threadCheckpoint()) return FileCopy::stopped;
+    ssize_t moved = 0;
+    if (inKernel) {
+      moved = copy_file_range(in, nullptr, out, nullptr, kCopyChunkBytes, 0);
+      if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                        errno == EOPNOTSUPP || errno == EPERM || errno == ETXTBSY)) {
+        inKernel = false;  // both offsets are where the plain loop must go on
+        continue;
+      }
+    } else {
+      if (buffer.empty()) buffer.resize(kCopyChunkBytes);
+      moved = read(in, buffer.data(), buffer.size());
+      if (moved > 0 && !writeAll(out, buffer.data(), static_cast<std::size_t>(moved))) {
+        return FileCopy::failed;
+      }
+    }
+    if (moved == 0) return FileCopy::copied;
+    if (moved < 0) {
+      if (errno == EINTR) continue;
+      return FileCopy::failed;
+    }
+    if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    }
+  }
+}
+
+}  // namespace
+
+FileCopy copyWholeFile(std::string_view source, std::string_view target) {
+  if (source.empty() || target.empty()) return FileCopy::failed;
+  const std::string targetText(target);
+  // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
+  const int in = ::open(std::string(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (in < 0) return FileCopy::failed;
+  struct stat info{};
+  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(in);
+    return FileCopy::failed;
+  }
+  posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+
+  const std::size_t slash = targetText.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : targetText.substr(0, slash + 1);
+  std::string temporary;
+  int out = -1;
+  for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
+    temporary = folder + temporaryName();
+    out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (out < 0 && errno != EEXIST) break;
+  }
+  if (out < 0) {
+    ::close(in);
+    return FileCopy::failed;
+  }
+
+  FileCopy outcome = pumpContents(in, out);
+  ::close(in);
+  if (outcome == FileCopy::copied) {
+    fchmod(out, info.st_mode & 07777);
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    futimens(out, times);
+  }
+  // A failed close can be the first sign of a write that did not reach the disk.
+  if (::close(out) != 0 && outcome == FileCopy::copied) outcome = FileCopy::failed;
+  if (outcome == FileCopy::copied && rename(temporary.c_str(), targetText.c_str()) != 0) {
+    outcome = FileCopy::failed;
+  }
+  if (outcome != FileCopy::copied) unlink(temporary.c_str());
+  return outcome;
+}
+
+int removeLeftoverCopies(std::string_view folder) {
+  const int fd = ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return 0;
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return 0;
+  }
+  int removed = 0;
+  while (const dirent* item = readdir(dir)) {
+    if (!isCopyTemporaryName(item->d_name)) continue;
+    struct stat info{};
+    if (fstatat(fd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+        unlinkat(fd, item->d_name, 0) == 0) {
+      ++removed;
+    }
+  }
+  closedir(dir);
+  return removed;
+}
+
+bool sameFolder(std::string_view first, std::string_view second) {
+  struct stat one{};
+  struct stat two{};
+  return stat(std::string(first).c_str(), &one) == 0 &&
+         stat(std::string(second).c_str(), &two) == 0 && S_ISDIR(one.st_mode) &&
+         S_ISDIR(two.st_mode) && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
+namespace testing {
+void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
+}  // namespace testing
+
+}  // namespace platform

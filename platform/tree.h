@@ -1,0 +1,123 @@
+#pragma once
+// The file layer under the folder walks and the recursive copy: folder
+// listings, one-level folder creation, attribute reset and a whole-file copy
+// that never leaves a partial file under the target's name. Paths are UTF-8;
+// the Win32 backend converts them to UTF-16 and uses the long-path form, so
+// no path is cut to 260 characters.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Attribute bits as the Win32 listing reports them. The POSIX backend makes
+// up the same bits: read-only when the owner may not write, hidden for a name
+// starting with a dot, the folder bit for folders.
+inline constexpr std::uint32_t kAttributeReadOnly = 0x1;
+inline constexpr std::uint32_t kAttributeHidden = 0x2;
+inline constexpr std::uint32_t kAttributeSystem = 0x4;
+inline constexpr std::uint32_t kAttributeFolder = 0x10;
+inline constexpr std::uint32_t kAttributeArchive = 0x20;
+inline constexpr std::uint32_t kAttributeNormal = 0x80;
+
+struct TreeEntry {
+  std::string name;
+  bool folder = false;
+  // A symbolic link or a junction. A link to a folder is listed as a folder
+  // and must not be entered (it may point at its own parent); a link to a file
+  // is listed as the file it points to, with that file's size. A dangling link
+  // is a file of size 0 that cannot be copied.
+  bool link = false;
+  std::uint64_t size = 0;  // files only
+  std::uint32_t attributes = 0;
+};
+
+enum class ListingDetail {
+  kinds,  // names, folder or file, link: enough to count
+  sizes,  // also sizes and attributes (may cost one query per file on POSIX)
+};
+
+// One open folder listing. The entries "." and ".." are never returned.
+class FolderListing {
+ public:
+  FolderListing() = default;
+  ~FolderListing();
+  FolderListing(const FolderListing&) = delete;
+  FolderListing& operator=(const FolderListing&) = delete;
+
+  // Lists the entries of `folder` whose names match `pattern` (wildcards '*'
+  // and '?', matched without regard to ASCII case; "" and "*.*" match every
+  // name). False when the folder cannot be listed, or when nothing at all
+  // matches (an ordinary folder always matches "*" and "*.*" through its "."
+  // entry, so an empty folder opens; an empty drive root does not).
+  bool open(std::string_view folder, std::string_view pattern,
+            ListingDetail detail = ListingDetail::sizes);
+  // The next entry in the order the file system gives them; false at the end.
+  bool next(TreeEntry& entry);
+  void close();
+
+  struct State;  // backend-defined
+
+ private:
+  State* state_ = nullptr;
+};
+
+enum class FolderCreation { created, existed, failed };
+// Creates one folder level (the parent must exist). `existed` when a folder of
+// that name is already there (a bare drive such as "E:" included); `failed`
+// when the parent is missing, access is denied, or a file of that name exists.
+FolderCreation createFolder(std::string_view path);
+
+// Gives an existing file the "normal" attributes (Win32: no read-only, hidden
+// or system bit; POSIX: writable by its owner) so that a copy can replace it.
+// Links and folders are left alone; a missing path is not an error.
+void makeNormal(std::string_view path);
+
+enum class FileCopy { copied, failed, stopped };
+// Copies the file `source` (a link to a file is followed) to `target`: the
+// contents go into a temporary file beside the target, written in chunks of
+// kCopyChunkBytes with platform::threadCheckpoint() between them, which then
+// takes the source's attributes and modification time and is renamed over the
+// target only when complete. Whatever goes wrong, or when the thread is asked
+// to stop (`stopped`), the temporary file is removed and an existing target is
+// left exactly as it was. A target that is read-only (Win32) must have been
+// made normal first.
+FileCopy copyWholeFile(std::string_view source, std::string_view target);
+
+inline constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
+
+// The temporary files of copyWholeFile are named "~ravelund-" + 16 lower-case
+// hexadecimal digits + ".tmp", so a run that was killed in the middle of a file
+// leaves something recognisable behind.
+inline constexpr std::string_view kCopyTemporaryPrefix = "~ravelund-";
+inline constexpr std::string_view kCopyTemporarySuffix = ".tmp";
+inline constexpr std::size_t kCopyTemporaryDigits = 16;
+
+inline bool isCopyTemporaryName(std::string_view name) {
+  if (name.size() !=
+          kCopyTemporaryPrefix.size() + kCopyTemporaryDigits + kCopyTemporarySuffix.size() ||
+      !name.starts_with(kCopyTemporaryPrefix) || !name.ends_with(kCopyTemporarySuffix)) {
+    return false;
+  }
+  for (const char c : name.substr(kCopyTemporaryPrefix.size(), kCopyTemporaryDigits)) {
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+  }
+  return true;
+}
+
+// Deletes the temporary copy files left in `folder` (not in its sub-folders)
+// by a copy that was killed; the number removed.
+int removeLeftoverCopies(std::string_view folder);
+
+// True when both paths name the same existing folder (through links, other
+// spellings or letter case as the file system allows).
+bool sameFolder(std::string_view first, std::string_view second);
+
+namespace testing {
+// Sleeps this long after each chunk of copyWholeFile, so a test can catch a
+// copy in the middle of a file; 0 (the default) turns it off.
+void slowCopyChunks(int milliseconds);
+}  // namespace testing
+
+}  // namespace platform

@@ -1,0 +1,739 @@
+// Windows, controls, the status bar, the popup menu, events and timers over
+// the wide Win32 API.
+#include <commctrl.h>
+#include <algorithm>
+#include <cstdint>
+#include <objbase.h>
+#include <richedit.h>
+
+#include "platform/win32/text.h"
+#include "platform/win32/ui_internal.h"
+
+namespace platform::win32 {
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"OstrevakTessuneWindow";
+constexpr wchar_t kPanelClass[] = L"OstrevakTessunePanel";
+constexpr UINT kRunOnOwnerMessage = WM_APP + 1;
+
+thread_local std::deque<Event> eventsOfThread;
+
+COLORREF toColorRef(Rgb colour) { return RGB(colour.r, colour.g, colour.b); }
+
+void pushEvent(int code, int window, int id) { eventsOfThread.push_back({code, window, id}); }
+
+// Colours of edit fields, labels and panels, answered for WM_CTLCOLOR*.
+LRESULT controlColours(HWND control, HDC dc, bool* handled) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto number = r.controlByHandle.find(control);
+  if (number == r.controlByHandle.end()) return 0;
+  const ControlRecord& record = r.controls[number->second];
+  if (!record.hasTextColour && !record.hasBackColour) return 0;
+  *handled = true;
+  if (record.hasTextColour) SetTextColor(dc, record.textColour);
+  if (record.hasBackColour) {
+    SetBkColor(dc, record.backColour);
+    return reinterpret_cast<LRESULT>(record.backBrush);
+  }
+  SetBkMode(dc, TRANSPARENT);
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void runTimer(HWND hwnd, UINT_PTR timer) {
+  std::function<void()> callback;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const int window = [&] {
+      for (const auto& [number, record] : r.windows) {
+        if (record.hwnd == hwnd) return number;
+      }
+      return -1;
+    }();
+    const auto it = r.timers.find({window, static_cast<int>(timer)});
+    if (it == r.timers.end()) return;
+    callback = it->second;  // a copy: the callback may stop its own timer
+  }
+  callback();
+}
+
+// Messages that the top-level window and the panels inside it share.
+bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  switch (message) {
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      bool handled = false;
+      *result = controlColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
+                               &handled);
+      return handled;
+    }
+    case WM_COMMAND: {
+      const HWND root = GetAncestor(hwnd, GA_ROOT);
+      const int window = windowNumber(root);
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        pushEvent(kEventMenu, window, LOWORD(wParam));
+      } else if (lParam != 0 && HIWORD(wParam) == BN_CLICKED) {
+        pushEvent(kEventControl, window, LOWORD(wParam));
+      }
+      *result = 0;
+      return true;
+    }
+    case kRunOnOwnerMessage:
+      (*reinterpret_cast<const std::function<void()>*>(lParam))();
+      *result = 0;
+      return true;
+    default:
+      return false;
+  }
+}
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (commonMessage(hwnd, message, wParam, lParam, &result)) return result;
+  switch (message) {
+    case WM_CLOSE:
+      pushEvent(kEventClose, windowNumber(hwnd), 0);
+      return 0;
+    case WM_MOVE: {
+      auto& r = registry();
+      bool ready = false;
+      int window = -1;
+      {
+        std::lock_guard lock(r.mutex);
+        for (const auto& [number, record] : r.windows) {
+          if (record.hwnd == hwnd) {
+            ready = record.ready;
+            window = number;
+          }
+        }
+      }
+      if (ready) pushEvent(kEventMoved, window, 0);
+      break;
+    }
+    case WM_TIMER:
+      runTimer(hwnd, wParam);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+LRESULT CALLBACK panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (commonMessage(hwnd, message, wParam, lParam, &result)) return result;
+  if (message == WM_ERASEBKGND) {
+    HBRUSH brush = nullptr;
+    {
+      auto& r = registry();
+      std::lock_guard lock(r.mutex);
+      const auto number = r.controlByHandle.find(hwnd);
+      if (number != r.controlByHandle.end()) brush = r.controls[number->second].backBrush;
+    }
+    if (brush) {
+      RECT area;
+      GetClientRect(hwnd, &area);
+      FillRect(reinterpret_cast<HDC>(wParam), &area, brush);
+      return 1;
+    }
+  }
+  if (message == WM_DRAWITEM || message == WM_NOTIFY) {
+    return SendMessageW(GetAncestor(hwnd, GA_ROOT), message, wParam, lParam);
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+bool registerClasses() {
+  static const bool registered = [] {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
+    windowClass.hIconSm = windowClass.hIcon;
+    windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    if (!RegisterClassExW(&windowClass)) return false;
+    WNDCLASSEXW panelClass{};
+    panelClass.cbSize = sizeof panelClass;
+    panelClass.lpfnWndProc = panelProc;
+    panelClass.hInstance = windowClass.hInstance;
+    panelClass.hCursor = windowClass.hCursor;
+    panelClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    panelClass.lpszClassName = kPanelClass;
+    return RegisterClassExW(&panelClass) != 0;
+  }();
+  return registered;
+}
+
+void setFieldText(HWND hwnd, std::string_view text) {
+  SetWindowTextW(hwnd, widen(text).c_str());
+}
+
+}  // namespace
+
+Registry& registry() {
+  static Registry* instance = new Registry;
+  return *instance;
+}
+
+std::deque<Event>& threadEvents() { return eventsOfThread; }
+
+HWND windowHandle(int window) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.windows.find(window);
+  return it == r.windows.end() ? nullptr : it->second.hwnd;
+}
+
+HWND controlHandle(int control) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.controls.find(control);
+  return it == r.controls.end() ? nullptr : it->second.hwnd;
+}
+
+int windowNumber(HWND hwnd) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  for (const auto& [number, record] : r.windows) {
+    if (record.hwnd == hwnd) return number;
+  }
+  return -1;
+}
+
+void runOnOwnerThread(HWND hwnd, const std::function<void()>& work) {
+  if (!hwnd || GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+    work();
+    return;
+  }
+  SendMessageW(hwnd, kRunOnOwnerMessage, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+}  // namespace platform::win32
+
+namespace platform {
+
+using namespace platform::win32;
+
+bool initialise() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES |
+                                    ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+  return registerClasses();
+}
+
+void releaseAll() {
+  auto& r = registry();
+  std::map<int, WindowRecord> windows;
+  {
+    std::lock_guard lock(r.mutex);
+    windows = r.windows;
+  }
+  for (const auto& [number, record] : windows) DestroyWindow(record.hwnd);
+  std::lock_guard lock(r.mutex);
+  for (HWND tip : r.tooltips) DestroyWindow(tip);
+  for (auto& [number, control] : r.controls) {
+    if (control.backBrush) DeleteObject(control.backBrush);
+  }
+  for (auto& [number, font] : r.fonts) DeleteObject(font);
+  for (auto& [number, image] : r.images) {
+    if (image.bitmap) DeleteObject(image.bitmap);
+    if (image.icon) DestroyIcon(image.icon);
+  }
+  for (auto& [number, menu] : r.menus) DestroyMenu(menu);
+  for (HMODULE library : r.libraries) FreeLibrary(library);
+  r.windows.clear();
+  r.controls.clear();
+  r.controlByHandle.clear();
+  r.fonts.clear();
+  r.images.clear();
+  r.menus.clear();
+  r.statusBars.clear();
+  r.timers.clear();
+  r.tooltips.clear();
+  r.libraries.clear();
+  CoUninitialize();
+}
+
+// ---- Windows ---------------------------------------------------------------------
+
+bool openWindow(int window, const WindowSpec& spec) {
+  if (!registerClasses()) return false;
+  DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+  if (spec.sizable) style |= WS_THICKFRAME;
+  if (spec.minimiseBox) style |= WS_MINIMIZEBOX;
+  if (spec.maximiseBox) style |= WS_MAXIMIZEBOX;
+  const DWORD exStyle = WS_EX_CONTROLPARENT;
+  RECT frame{0, 0, spec.clientWidth, spec.clientHeight};
+  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
+  const int top = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
+  HWND hwnd = CreateWindowExW(exStyle, kWindowClass, widen(spec.title).c_str(), style, left, top,
+                              width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return false;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.windows[window] = {hwnd, GetCurrentThreadId(), false};
+  }
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  UpdateWindow(hwnd);
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.windows[window].ready = true;
+  return true;
+}
+
+void closeWindow(int window) {
+  HWND hwnd = windowHandle(window);
+  if (!hwnd) return;
+  auto& r = registry();
+  {
+    std::lock_guard lock(r.mutex);
+    for (auto it = r.controls.begin(); it != r.controls.end();) {
+      if (it->second.window == window) {
+        if (it->second.backBrush) DeleteObject(it->second.backBrush);
+        r.controlByHandle.erase(it->second.hwnd);
+        it = r.controls.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    for (auto it = r.timers.begin(); it != r.timers.end();) {
+      it = it->first.first == window ? r.timers.erase(it) : std::next(it);
+    }
+    r.windows.erase(window);
+  }
+  runOnOwnerThread(hwnd, [hwnd] { DestroyWindow(hwnd); });
+}
+
+bool windowExists(int window) { return windowHandle(window) != nullptr; }
+
+void setWindowEnabled(int window, bool enabled) {
+  if (HWND hwnd = windowHandle(window)) EnableWindow(hwnd, enabled);
+}
+
+bool isWindowEnabled(int window) {
+  HWND hwnd = windowHandle(window);
+  return hwnd && IsWindowEnabled(hwnd);
+}
+
+void updateWindowNow(int window) {
+  if (HWND hwnd = windowHandle(window)) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  }
+}
+
+// ---- Controls --------------------------------------------------------------------
+
+bool createControl(int window, const ControlSpec& spec) {
+  HWND parent;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.windows.find(window);
+    if (it == r.windows.end()) return false;
+    parent = r.container ? r.container : it->second.hwnd;
+  }
+  const wchar_t* className = WC_STATICW;
+  DWORD style = WS_CHILD | WS_VISIBLE;
+  DWORD exStyle = 0;
+  switch (spec.kind) {
+    case ControlKind::picture:
+      style |= SS_BITMAP;
+      break;
+    case ControlKind::edit:
+      className = WC_EDITW;
+      style |= WS_TABSTOP | ES_AUTOHSCROLL;
+      exStyle = WS_EX_CLIENTEDGE;
+      break;
+    case ControlKind::label:
+      style |= SS_LEFT | SS_NOPREFIX;
+      break;
+    case ControlKind::progress:
+      className = PROGRESS_CLASSW;
+      break;
+    case ControlKind::container:
+      className = kPanelClass;
+      exStyle = WS_EX_STATICEDGE | WS_EX_CONTROLPARENT;
+      break;
+    case ControlKind::pushButton:
+      className = WC_BUTTONW;
+      style |= WS_TABSTOP | BS_PUSHBUTTON;
+      break;
+    case ControlKind::imageButton:
+      className = WC_BUTTONW;
+      style |= WS_TABSTOP | BS_PUSHBUTTON | BS_ICON;
+      break;
+    case ControlKind::checkBox:
+      className = WC_BUTTONW;
+      style |= WS_TABSTOP | BS_AUTOCHECKBOX;
+      break;
+    case ControlKind::richText: {
+      static const HMODULE richEdit = LoadLibraryW(L"riched20.dll");
+      if (!richEdit) return false;
+      className = RICHEDIT_CLASSW;
+      style |= WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
+      break;
+    }
+  }
+  HWND hwnd = CreateWindowExW(exStyle, className, widen(spec.text).c_str(), style, spec.x, spec.y,
+                              spec.width, spec.height, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.number)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return false;
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  HBITMAP bitmap = nullptr;
+  HICON icon = nullptr;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    ControlRecord record;
+    record.hwnd = hwnd;
+    record.window = window;
+    record.kind = spec.kind;
+    r.controls[spec.number] = record;
+    r.controlByHandle[hwnd] = spec.number;
+    const auto image = r.images.find(spec.image);
+    if (image != r.images.end()) {
+      bitmap = image->second.bitmap;
+      icon = image->second.icon;
+    }
+  }
+  if (spec.kind == ControlKind::progress) SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
+  if (spec.kind == ControlKind::picture && bitmap) {
+    SendMessageW(hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+  }
+  if ((spec.kind == ControlKind::imageButton || spec.kind == ControlKind::pushButton) && icon) {
+    SendMessageW(hwnd, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+  }
+  return true;
+}
+
+void openContainer(int container) {
+  HWND hwnd = controlHandle(container);
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.container = hwnd;
+}
+
+void closeContainer() {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.container = nullptr;
+}
+
+bool controlExists(int control) { return controlHandle(control) != nullptr; }
+
+void setText(int control, std::string_view text) {
+  if (HWND hwnd = controlHandle(control)) setFieldText(hwnd, text);
+}
+
+std::string getText(int control) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return {};
+  const auto length = SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendMessageW(hwnd, WM_GETTEXT, static_cast<WPARAM>(text.size()),
+                                   reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(copied));
+  return narrow(text);
+}
+
+void setEnabled(int control, bool enabled) {
+  if (HWND hwnd = controlHandle(control)) EnableWindow(hwnd, enabled);
+}
+
+bool isEnabled(int control) {
+  HWND hwnd = controlHandle(control);
+  return hwnd && IsWindowEnabled(hwnd);
+}
+
+void setTextColour(int control, Rgb colour) {
+  HWND hwnd;
+  ControlKind kind;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.controls.find(control);
+    if (it == r.controls.end()) return;
+    it->second.hasTextColour = true;
+    it->second.textColour = toColorRef(colour);
+    hwnd = it->second.hwnd;
+    kind = it->second.kind;
+  }
+  if (kind == ControlKind::richText) {
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_COLOR;
+    format.crTextColor = toColorRef(colour);
+    SendMessageW(hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  }
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void setBackColour(int control, Rgb colour) {
+  HWND hwnd;
+  ControlKind kind;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.controls.find(control);
+    if (it == r.controls.end()) return;
+    if (it->second.backBrush) DeleteObject(it->second.backBrush);
+    it->second.hasBackColour = true;
+    it->second.backColour = toColorRef(colour);
+    it->second.backBrush = CreateSolidBrush(it->second.backColour);
+    hwnd = it->second.hwnd;
+    kind = it->second.kind;
+  }
+  if (kind == ControlKind::richText) {
+    SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(toColorRef(colour)));
+  }
+  InvalidateRect(hwnd, nullptr, TRUE);
+}
+
+void setControlFont(int control, int font) {
+  HFONT handle = nullptr;
+  HWND hwnd = nullptr;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto f = r.fonts.find(font);
+    const auto c = r.controls.find(control);
+    if (f == r.fonts.end() || c == r.controls.end()) return;
+    handle = f->second;
+    hwnd = c->second.hwnd;
+  }
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+}
+
+void setProgressRange(int control, std::int64_t maximum) {
+  if (HWND hwnd = controlHandle(control)) {
+    SendMessageW(hwnd, PBM_SETRANGE32, 0, static_cast<LPARAM>(std::clamp<std::int64_t>(maximum, 0, INT32_MAX)));
+  }
+}
+
+void setProgressValue(int control, std::int64_t value) {
+  if (HWND hwnd = controlHandle(control)) {
+    SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(value, 0, INT32_MAX)), 0);
+  }
+}
+
+std::int64_t progressValue(int control) {
+  HWND hwnd = controlHandle(control);
+  return hwnd ? static_cast<std::int64_t>(SendMessageW(hwnd, PBM_GETPOS, 0, 0)) : 0;
+}
+
+void redrawNow(int control) {
+  if (HWND hwnd = controlHandle(control)) {
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  }
+}
+
+void setChecked(int control, bool checked) {
+  if (HWND hwnd = controlHandle(control)) {
+    SendMessageW(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
+}
+
+bool isChecked(int control) {
+  HWND hwnd = controlHandle(control);
+  return hwnd && SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void setTextLimit(int control, std::int64_t characters) {
+  if (HWND hwnd = controlHandle(control)) {
+    SendMessageW(hwnd, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(characters));
+    SendMessageW(hwnd, EM_SETTARGETDEVICE, 0, 0);  // wrap at the area's width
+  }
+}
+
+void appendLine(int control, std::string_view line) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return;
+  const auto length = GetWindowTextLengthW(hwnd);
+  std::wstring text = (length > 0 ? L"\r\n" : L"") + widen(line);
+  SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+  SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+// ---- Status bar, popup menu, tooltips ----------------------------------------------
+
+bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges,
+                     int minimumHeight) {
+  HWND parent = windowHandle(window);
+  if (!parent) return false;
+  HWND hwnd = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(statusBar)),
+                              GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return false;
+  SendMessageW(hwnd, SB_SETMINHEIGHT, static_cast<WPARAM>(minimumHeight), 0);
+  SendMessageW(hwnd, WM_SIZE, 0, 0);
+  std::vector<int> edges = rightEdges;
+  SendMessageW(hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.statusBars[statusBar] = hwnd;
+  return true;
+}
+
+void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style) {
+  HWND hwnd = nullptr;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.statusBars.find(statusBar);
+    if (it == r.statusBars.end()) return;
+    hwnd = it->second;
+  }
+  const WPARAM flags = static_cast<WPARAM>(field) | (style == FieldStyle::raised ? SBT_POPOUT : 0);
+  const std::wstring wide = widen(text);
+  SendMessageW(hwnd, SB_SETTEXTW, flags, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+bool createPopupMenu(int menu, const std::vector<MenuEntry>& entries) {
+  HMENU handle = CreatePopupMenu();
+  if (!handle) return false;
+  for (const auto& entry : entries) {
+    if (entry.item == 0) {
+      AppendMenuW(handle, MF_SEPARATOR, 0, nullptr);
+    } else {
+      AppendMenuW(handle, MF_STRING, static_cast<UINT_PTR>(entry.item), widen(entry.text).c_str());
+    }
+  }
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.menus[menu] = handle;
+  return true;
+}
+
+static HMENU menuHandle(int menu) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.menus.find(menu);
+  return it == r.menus.end() ? nullptr : it->second;
+}
+
+void setMenuItemEnabled(int menu, int item, bool enabled) {
+  if (HMENU handle = menuHandle(menu)) {
+    EnableMenuItem(handle, static_cast<UINT>(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+  }
+}
+
+bool isMenuItemEnabled(int menu, int item) {
+  HMENU handle = menuHandle(menu);
+  if (!handle) return false;
+  const UINT state = GetMenuState(handle, static_cast<UINT>(item), MF_BYCOMMAND);
+  return state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+Point cursorPosition() {
+  POINT point{};
+  GetCursorPos(&point);
+  return {point.x, point.y};
+}
+
+void showPopupMenu(int menu, int window, Point screenPosition) {
+  HMENU handle = menuHandle(menu);
+  HWND owner = windowHandle(window);
+  if (!handle || !owner) return;
+  SetForegroundWindow(owner);
+  TrackPopupMenu(handle, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screenPosition.x,
+                 screenPosition.y, 0, owner, nullptr);
+  PostMessageW(owner, WM_NULL, 0, 0);
+}
+
+void addPlainTooltip(int window, int control, std::string_view text) {
+  HWND owner = windowHandle(window);
+  HWND tool = controlHandle(control);
+  if (!owner || !tool) return;
+  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner,
+                             nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!tip) return;
+  std::wstring wide = widen(text);
+  TOOLINFOW info{};
+  info.cbSize = sizeof info;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = wide.data();
+  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.tooltips.push_back(tip);
+}
+
+// ---- Events and timers ---------------------------------------------------------------
+
+static bool dispatchOne(MSG& message) {
+  if (message.message == WM_QUIT) return false;
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (!root || !IsDialogMessageW(root, &message)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return true;
+}
+
+Event waitEvent() {
+  auto& events = threadEvents();
+  while (events.empty()) {
+    MSG message;
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) return {kEventClose, 0, 0};
+    dispatchOne(message);
+  }
+  const Event event = events.front();
+  events.pop_front();
+  return event;
+}
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+  while (!done()) {
+    if (GetTickCount64() >= deadline) return done();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!dispatchOne(message)) {
+        PostQuitMessage(static_cast<int>(message.wParam));
+        return done();
+      }
+    }
+  }
+  return true;
+}
+
+void startTimer(int window, int timer, int milliseconds, std::function<void()> callback) {
+  HWND hwnd = windowHandle(window);
+  if (!hwnd) return;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.timers[{window, timer}] = std::move(callback);
+  }
+  runOnOwnerThread(hwnd, [&] {
+    SetTimer(hwnd, static_cast<UINT_PTR>(timer), static_cast<UINT>(milliseconds), nullptr);
+  });
+}
+
+void stopTimer(int window, int timer) {
+  HWND hwnd = windowHandle(window);
+  if (!hwnd) return;
+  runOnOwnerThread(hwnd, [&] { KillTimer(hwnd, static_cast<UINT_PTR>(timer)); });
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.timers.erase({window, timer});
+}
+
+}  // namespace platform

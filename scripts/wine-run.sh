@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine: the emulator CTest uses for the Windows
+# build's tests, and what the other scripts use to start ravelund.exe.
+#
+#   scripts/wine-run.sh PROGRAM.exe [ARGUMENT...]
+#
+# The program's exit code is passed through; 124 means it ran out of time
+# (RAVELUND_WINE_TIMEOUT seconds, default 240). Arguments that are absolute
+# paths of existing files or folders are handed over in their Windows form
+# (Z:\...), as a Windows program expects them. Console programs need no
+# display; windows need one (DISPLAY, for instance from with-xvfb.sh).
+set -uo pipefail
+
+# shellcheck source=scripts/wine-env.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+if [[ $# -lt 1 ]]; then
+  echo "usage: $0 PROGRAM.exe [ARGUMENT...]" >&2
+  exit 2
+fi
+program="$1"
+shift
+
+arguments=()
+for argument in "$@"; do
+  if [[ "$argument" == /* && -e "$argument" ]]; then
+    argument="Z:${argument//\//\\}"
+  fi
+  arguments+=("$argument")
+done
+
+# Inside with-xvfb.sh the session is already ours; alone, take it for this run.
+if ! ravelund_wine_in_session; then
+  ravelund_wine_lock_session || exit 125
+fi
+ravelund_wine_start_server || exit 125
+
+limit="${RAVELUND_WINE_TIMEOUT:-240}"
+# In the background so that an interrupt or a TERM reaches this script, which
+# passes it on: `timeout` runs in a process group of its own.
+timeout -k 10 "$limit" wine "$program" "${arguments[@]}" <&0 8>&- 9>&- &
+child=$!
+trap 'kill -TERM "$child" 2>/dev/null' INT TERM HUP
+status=0
+wait "$child" || status=$?
+while kill -0 "$child" 2>/dev/null; do
+  status=0
+  wait "$child" || status=$?
+done
+if [[ $status -eq 124 ]]; then
+  echo "wine-run.sh: $(basename "$program") was stopped after ${limit} s" >&2
+fi
+exit "$status"

@@ -1,0 +1,88 @@
+#pragma once
+// The settings file "ravelund.ini" in the profile folder: five "key = ok|no"
+// lines holding the user's options, the key = value reader and writer behind
+// it, and the option operations the rest of the program calls.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace settings {
+
+inline constexpr std::string_view kSettingsFileName = "ravelund.ini";
+
+// The preferences window's check boxes, one per option.
+enum CheckBox : int {
+  kSpaceCheckBox = 33,
+  kVerifyCheckBox = 34,
+  kOpenCopyCheckBox = 35,
+  kJournalCheckBox = 36,
+  kOpenJournalCheckBox = 37,
+};
+
+// A key = value file held in memory as its ordered list of entries (group
+// headers, comments, key lines). One object per user: nothing in it is shared,
+// so each thread keeps its own.
+//
+// The reader is lenient: lines end with CR, LF or CR LF; leading blanks and
+// tabs are skipped; ";" starts a comment and "[" a group header; keys match
+// whatever their case, and only the keys before the first group header count.
+// A file that starts with the UTF-8 byte-order mark is UTF-8; any other file
+// is Windows-1252. Keys and values given and returned are UTF-8.
+class IniFile {
+ public:
+  // Reads and parses an existing file; false when it is missing or cannot be
+  // opened in any of the three ways tried, strictest first.
+  bool open(std::string_view path);
+  // Starts an empty list for `path`; the file itself is written by close, so
+  // the old file stays whole until then.
+  bool create(std::string_view path);
+  // Parses `bytes` as the content of a file, without any file.
+  void parse(std::string_view bytes);
+
+  // The value of the first key line named `key` before the first group header,
+  // without its trailing blanks and tabs; `defaultText` when there is none.
+  std::string readString(std::string_view key, std::string_view defaultText) const;
+  // Sets the first such key line, or adds one after the entries that precede
+  // the first group header.
+  void writeString(std::string_view key, std::string_view value);
+
+  // The entries as the file holds them, each line ending with CR LF.
+  std::string text() const;
+  // When anything was written (or the file created), replaces the file with
+  // text() in one step: readers meanwhile see the old file or the new one.
+  // False when that write failed. The object is empty afterwards.
+  bool close();
+
+ private:
+  enum class EntryKind { group, comment, key };
+  struct Entry {
+    EntryKind kind = EntryKind::key;
+    std::string name;   // group name, comment text or key
+    std::string value;  // key lines only
+  };
+
+  std::string path_;
+  std::vector<Entry> entries_;
+  bool utf8_ = false;
+  bool modified_ = false;
+};
+
+// profileFolder() followed by "ravelund.ini", or the override a test set.
+std::string settingsPath();
+
+// Refreshes app::appState().options from the settings file; leaves them as they
+// are when there is no file. An option is on when its value is exactly "ok".
+void loadOptionFlags();
+// Ticks the preferences window's check boxes from the settings file; without a
+// file they keep the state they were created with.
+void loadSettingsIntoWindow();
+// Writes the five options from the check boxes as the five-line file. Ticking
+// the journal option creates the journal (with its header) at once.
+void saveSettingsFromWindow();
+
+namespace testing {
+// Puts the settings file at `path` instead of the profile folder; "" undoes it.
+void overrideSettingsPath(std::string path);
+}  // namespace testing
+
+}  // namespace settings
