@@ -195,7 +195,9 @@ class Canvas:
         """Straight-alpha RGBA bytes, top row first."""
         out = bytearray()
         for r, g, b, a in self.pixels:
-            if a <= 0.0:
+            alpha = int(clamp(a) * 255.0 + 0.5)
+            if alpha == 0:
+                # a clear pixel carries no colour: the icon mask shows the screen there
                 out += b"\0\0\0\0"
                 continue
             out += bytes(
@@ -203,7 +205,7 @@ class Canvas:
                     int(clamp(r / a) * 255.0 + 0.5),
                     int(clamp(g / a) * 255.0 + 0.5),
                     int(clamp(b / a) * 255.0 + 0.5),
-                    int(clamp(a) * 255.0 + 0.5),
+                    alpha,
                 )
             )
         return bytes(out)
@@ -273,19 +275,18 @@ class Pen:
 
         self.canvas.fill(ring, paint, self.area(*bounds), self.samples)
 
-    def symbol(self, shape, bounds, colour=WHITE):
+    def symbol(self, shape, bounds):
         """A white sign on a body, with a soft shadow to the bottom right."""
-        u = self.unit
         shadow = lambda x, y: shape(x - 0.6, y - 0.6)
         self.paint(grown(shadow, 0.15), flat(SHADOW, 0.35), bounds)
-        top, bottom = self.area(*bounds, margin=0.0)[1], self.area(*bounds, margin=0.0)[3]
-        self.canvas.fill(
-            self.px(shape),
-            lambda x, y: (*mix(colour, (214, 228, 242), clamp((y - top) / (bottom - top))), 1.0),
-            self.area(*bounds),
-            self.samples,
-        )
-        del u
+        top, bottom = self.area(*bounds, margin=0.0)[1::2]
+        fade = lambda x, y: (*mix(WHITE, (214, 228, 242), clamp((y - top) / (bottom - top))), 1.0)
+        self.paint(shape, fade, bounds)
+
+    def folder(self, back, flap, ramp, back_bounds, flap_bounds):
+        """A folder: the back in the ramp's dark colour, the front flap lit."""
+        self.body(back, (ramp[1], ramp[1], ramp[2]), back_bounds)
+        self.body(flap, ramp, flap_bounds)
 
 
 # ---------------------------------------------------------------------------
@@ -300,7 +301,8 @@ def draw_start(pen):
 
 def draw_cancel(pen):
     pen.body(circle(8, 8, 7.5), RED, (0, 0, 16, 16))
-    cross = union(polyline([(5.3, 5.3), (10.7, 10.7)], 1.15), polyline([(10.7, 5.3), (5.3, 10.7)], 1.15))
+    cross = union(polyline([(5.3, 5.3), (10.7, 10.7)], 1.15),
+                  polyline([(10.7, 5.3), (5.3, 10.7)], 1.15))
     pen.symbol(cross, (4, 4, 12, 12))
 
 
@@ -335,23 +337,9 @@ def draw_settings(pen):
     pen.body(gear(8, 8, 8, 5.8, 7.6, 2.6), SLATE, (0, 0, 16, 16))
 
 
-def folder_shapes():
-    back = union(box(0.5, 2.5, 15.5, 14.5, 1.0), box(0.5, 1.5, 7.0, 5.0, 1.0))
-    flap = box(0.5, 5.5, 15.5, 14.5, 1.0)
-    return back, flap
-
-
-def draw_folder_colours(pen, back_ramp, flap_ramp):
-    back, flap = folder_shapes()
-    pen.paint(back, flat(back_ramp[2]), (0, 1, 16, 15))
-    pen.paint(back, pen.gradient((back_ramp[1], back_ramp[1]), (0, 1, 16, 15)), (0, 1, 16, 15),
-              inset=pen.line)
-    pen.bevel(back, (0, 1, 16, 15))
-    pen.body(flap, flap_ramp, (0, 5, 16, 15))
-
-
 def draw_folder(pen):
-    draw_folder_colours(pen, AMBER, AMBER)
+    back = union(box(0.5, 2.5, 15.5, 14.5, 1.0), box(0.5, 1.5, 7.0, 5.0, 1.0))
+    pen.folder(back, box(0.5, 5.5, 15.5, 14.5, 1.0), AMBER, (0, 1, 16, 15), (0, 5, 16, 15))
 
 
 def draw_web(pen):
@@ -372,13 +360,14 @@ def draw_journal(pen):
     pen.body(box(2.5, 0.5, 6.0, 15.5, 1.0), BLUE, (2, 0, 7, 16))
     for y in (4.5, 7.5, 10.5):
         pen.paint(box(7.5, y - 0.5, 12.5, y + 0.5), flat((106, 150, 206)), (7, y - 1, 13, y + 1))
-    pen.paint(box(7.5, 12.5, 10.5, 13.5), flat((106, 150, 206)), (7, 12, 11, 14))
+    pen.paint(box(7.5, 13.0, 10.5, 14.0), flat((106, 150, 206)), (7, 12, 11, 15))
     for y in (3.5, 8.0, 12.5):
         pen.paint(circle(4.25, y, 0.75), flat(WHITE, 0.9), (3, y - 1, 6, y + 1))
 
 
 def draw_close_tip(pen):
-    cross = union(polyline([(4.0, 4.0), (12.0, 12.0)], 2.4), polyline([(12.0, 4.0), (4.0, 12.0)], 2.4))
+    cross = union(polyline([(4.0, 4.0), (12.0, 12.0)], 2.4),
+                  polyline([(12.0, 4.0), (4.0, 12.0)], 2.4))
     pen.body(cross, RED, (0, 0, 16, 16))
 
 
@@ -427,7 +416,7 @@ GLYPHS = {
     "s": ["", "", ".###", "#...", ".##.", "...#", "...#", "###."],
     "t": ["", ".#..", "####", ".#..", ".#..", ".#..", ".#..", "..##"],
     "u": ["", "", "#...#", "#...#", "#...#", "#...#", "#..##", ".##.#"],
-    "v": ["", "", "#...#", "#...#", ".#.#.", ".#.#.", "..#..", "..#.."],
+    "v": ["", "", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."],
     " ": ["..."],
 }
 GLYPH_CAP_HEIGHT = 8
@@ -457,7 +446,8 @@ def text_shape(text, spacing=1, weight=0.5):
                     pairs.append((left + x + 0.5, y + 0.5, left + x + dx + 0.5, y + dy + 0.5))
                     joined = True
             for dx in (1, -1):
-                if (x + dx, y + 1) in inked and (x + dx, y) not in inked and (x, y + 1) not in inked:
+                below = (x + dx, y + 1)
+                if below in inked and (x + dx, y) not in inked and (x, y + 1) not in inked:
                     pairs.append((left + x + 0.5, y + 0.5, left + x + dx + 0.5, y + 1.5))
                     joined = True
             if not joined:
@@ -491,9 +481,10 @@ BUTTON_TEXT = (28, 46, 74)
 
 def draw_button(draw_icon, word):
     canvas = Canvas(100, 20)
-    draw_icon(Pen(canvas, 8, 2, 1.0))
-    left = 30 + (62 - text_width(word)) // 2
-    draw_text(canvas, word, left, 6, 1.0, flat(BUTTON_TEXT))
+    gap = 7
+    left = (canvas.width - (16 + gap + text_width(word))) // 2
+    draw_icon(Pen(canvas, left, 2, 1.0))
+    draw_text(canvas, word, left + 16 + gap, 6, 1.0, flat(BUTTON_TEXT))
     return canvas
 
 
@@ -517,15 +508,15 @@ def draw_program_icon(size):
 
     # the source folder, behind at the top left
     source_back = union(box(1.0, 3.0, 21.0, 19.0, 1.5), box(1.0, 1.5, 10.0, 6.0, 1.5))
-    pen.body(source_back, (PALE_BLUE[1], PALE_BLUE[1], PALE_BLUE[2]), (0, 1, 22, 20))
-    pen.body(box(1.0, 7.0, 21.0, 19.0, 1.5), PALE_BLUE, (0, 6, 22, 20))
+    source_flap = box(1.0, 7.0, 21.0, 19.0, 1.5)
+    pen.folder(source_back, source_flap, PALE_BLUE, (0, 1, 22, 20), (0, 6, 22, 20))
 
     # the copy, in front at the bottom right, lifted by a soft shadow
     shadow = grown(box(10.0, 13.5, 32.0, 31.5, 2.0), 0.5)
     pen.paint(shadow, flat(SHADOW, 0.18), (9, 12, 32, 32))
-    dest_back = union(box(9.0, 12.0, 31.0, 30.0, 1.5), box(9.0, 10.5, 18.5, 15.0, 1.5))
-    pen.body(dest_back, (DEEP_BLUE[1], DEEP_BLUE[1], DEEP_BLUE[2]), (8, 10, 32, 31))
-    pen.body(box(9.0, 16.0, 31.0, 30.0, 1.5), DEEP_BLUE, (8, 15, 32, 31))
+    copy_back = union(box(9.0, 12.0, 31.0, 30.0, 1.5), box(9.0, 10.5, 18.5, 15.0, 1.5))
+    copy_flap = box(9.0, 16.0, 31.0, 30.0, 1.5)
+    pen.folder(copy_back, copy_flap, DEEP_BLUE, (8, 10, 32, 31), (8, 15, 32, 31))
 
     # the arrow from one to the other
     arrow = polygon([(12.5, 20.0), (19.0, 20.0), (19.0, 17.0), (25.5, 22.5), (19.0, 28.0),
@@ -537,11 +528,10 @@ def draw_program_icon(size):
 def draw_small_program_icon(pen):
     """The same picture redrawn on the pixel grid, where the large one turns to mush."""
     source_back = union(box(0.0, 2.0, 11.0, 11.0, 1.0), box(0.0, 1.0, 5.0, 4.0, 1.0))
-    pen.body(source_back, (PALE_BLUE[1], PALE_BLUE[1], PALE_BLUE[2]), (0, 0, 12, 12))
-    pen.body(box(0.0, 4.0, 11.0, 11.0, 1.0), PALE_BLUE, (0, 3, 12, 12))
-    dest_back = union(box(4.0, 7.0, 16.0, 16.0, 1.0), box(4.0, 6.0, 9.0, 9.0, 1.0))
-    pen.body(dest_back, (DEEP_BLUE[1], DEEP_BLUE[1], DEEP_BLUE[2]), (3, 5, 16, 16))
-    pen.body(box(4.0, 9.0, 16.0, 16.0, 1.0), DEEP_BLUE, (3, 8, 16, 16))
+    source_flap = box(0.0, 4.0, 11.0, 11.0, 1.0)
+    pen.folder(source_back, source_flap, PALE_BLUE, (0, 0, 12, 12), (0, 3, 12, 12))
+    copy_back = union(box(4.0, 7.0, 16.0, 16.0, 1.0), box(4.0, 6.0, 9.0, 9.0, 1.0))
+    pen.folder(copy_back, box(4.0, 9.0, 16.0, 16.0, 1.0), DEEP_BLUE, (3, 5, 16, 16), (3, 8, 16, 16))
     arrow = polygon([(6.5, 11.5), (9.5, 11.5), (9.5, 10.0), (12.5, 12.5), (9.5, 15.0),
                      (9.5, 13.5), (6.5, 13.5)])
     pen.symbol(arrow, (6, 9, 13, 16))
@@ -638,22 +628,22 @@ def draw_background():
     name_top = 243
     engraved = placed(text_shape(NAME, weight=0.55), name_left + 1, name_top + 1, scale)
     canvas.fill(engraved, flat(SHADOW, 0.10), (name_left, name_top, width, name_top + 32), 2)
-    draw_text(canvas, NAME, name_left, name_top, scale, flat(WHITE, 0.42), samples=2, weight=0.55)
+    draw_text(canvas, NAME, name_left, name_top, scale, flat(WHITE, 0.38), samples=2, weight=0.55)
 
     # the light panel behind the status line, with a soft shadow under it
     x0, y0, x1, y1 = STATUS_PANEL
     panel = box(x0, y0, x1, y1, 8.0)
-    for y in range(y0 - 2, y1 + 9):
+    for y in range(y0, y1 + 10):
         for x in range(x0 - 6, x1 + 8):
-            d = panel(x + 0.5 - 1.0, y + 0.5 - 3.0)
-            if d > -4.0:
-                canvas.blend(x, y, SHADOW, 0.16 * math.exp(-max(d + 4.0, 0.0) / 2.5) * (d < 6.0))
+            d = panel(x + 0.5 - 1.0, y + 0.5 - 3.0)  # the panel moved 1 right and 3 down
+            if d < 8.0:
+                canvas.blend(x, y, SHADOW, 0.16 * math.exp(-max(d, 0.0) / 2.5))
     # a vertical-only gradient: the status line's backdrop is cut from here and must be even
     face = lambda x, y: (*mix((250, 252, 255), (238, 244, 251), clamp((y - y0) / (y1 - y0))), 0.97)
     canvas.fill(panel, face, (x0 - 1, y0 - 1, x1 + 1, y1 + 1), 2)
     rim = lambda x, y: abs(panel(x, y) + 0.5) - 0.5
-    canvas.fill(rim, lambda x, y: (255, 255, 255, 0.9) if y < (y0 + y1) / 2 else (120, 160, 210, 0.5),
-                (x0 - 1, y0 - 1, x1 + 1, y1 + 1), 2)
+    rim_colour = lambda x, y: (255, 255, 255, 0.9) if y < (y0 + y1) / 2 else (120, 160, 210, 0.5)
+    canvas.fill(rim, rim_colour, (x0 - 1, y0 - 1, x1 + 1, y1 + 1), 2)
     return canvas
 
 
@@ -806,7 +796,8 @@ def read_ico(data):
         raise ValueError("not an icon file")
     images = []
     for i in range(count):
-        w, h, _, _, planes, bits, size, offset = struct.unpack("<BBBBHHII", data[6 + 16 * i:22 + 16 * i])
+        entry = data[6 + 16 * i:22 + 16 * i]
+        w, h, _, _, planes, bits, size, offset = struct.unpack("<BBBBHHII", entry)
         w, h = w or 256, h or 256
         if planes != 1 or bits != 32 or offset + size > len(data):
             raise ValueError("entry %d is not a 32-bit image inside the file" % i)
@@ -832,6 +823,8 @@ def read_ico(data):
                 rgba[(row * w + x) * 4:(row * w + x) * 4 + 4] = bytes((r, g, b, a))
                 if bool(mask_row[x // 8] & (0x80 >> (x % 8))) != (a == 0):
                     raise ValueError("entry %d: mask disagrees with alpha at %d,%d" % (i, x, row))
+                if a == 0 and (r, g, b) != (0, 0, 0):
+                    raise ValueError("entry %d: a clear pixel has a colour at %d,%d" % (i, x, row))
         images.append((w, h, bytes(rgba)))
     return images
 
@@ -882,7 +875,8 @@ def check_files(folder):
                 problems.append("text at (%d, %d) has contrast %.2f only" % (x0, y0, worst))
         band = [luminance(pixel(x, y)) for y in range(280, 300) for x in range(10, 490)]
         if max(band) - min(band) > 0.08:
-            problems.append("the status band is uneven: luminance %.3f..%.3f" % (min(band), max(band)))
+            problems.append("the status band is uneven: luminance %.3f..%.3f"
+                            % (min(band), max(band)))
 
     expected = [(name, [(16, 16)]) for name, _ in ICONS]
     expected += [("save_button.ico", [(100, 20)]), ("close_button.ico", [(100, 20)])]

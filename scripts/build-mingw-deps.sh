@@ -15,6 +15,15 @@ say() {
   echo "build-mingw-deps: $*" >&2
 }
 
+# Runs a build step with its chatter in build.log, shown only if it fails.
+logged() {
+  if ! "$@" >>"$work/build.log" 2>&1; then
+    say "failed: $*"
+    tail -n 40 "$work/build.log" >&2
+    return 1
+  fi
+}
+
 outputs=(lib/libz.a lib/libpng16.a include/zlib.h include/zconf.h include/png.h
   include/pngconf.h include/pnglibconf.h)
 
@@ -38,6 +47,7 @@ if installed; then
 fi
 
 started=$SECONDS
+: >"$work/build.log"
 
 as_root() {
   if [[ $(id -u) -eq 0 ]]; then
@@ -139,7 +149,7 @@ unpack() {
   dsc="$(compgen -G "${package}_*.dsc" | sort -V | tail -n 1)"
   if [[ ! -f "$folder/.unpacked" ]]; then
     rm -rf "$folder"
-    dpkg-source -x "$dsc" "$folder" >/dev/null
+    logged dpkg-source -x "$dsc" "$folder"
     touch "$folder/.unpacked"
   fi
 }
@@ -153,22 +163,22 @@ mkdir -p "$stage/include" "$stage/lib"
 # ---- zlib ---------------------------------------------------------------------
 # Debian's zlib source lacks the win32/ folder its shared library needs, so only
 # the static target is built and installed by hand.
-cmake -S zlib-source -B zlib-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_POSITION_INDEPENDENT_CODE=OFF >/dev/null
-cmake --build zlib-build --target zlibstatic -j "$jobs" >/dev/null
-zlib_archive="$(find zlib-build -maxdepth 1 -name '*.a' | head -n 1)"
+logged cmake -S zlib-source -B zlib-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release
+logged cmake --build zlib-build --target zlibstatic -j "$jobs"
+zlib_archive="$(find zlib-build -maxdepth 1 -name 'libzlibstatic.a' -o -maxdepth 1 -name 'libz.a' | head -n 1)"
 [[ -n "$zlib_archive" ]] || { say "the zlib build made no archive"; exit 1; }
 cp "$zlib_archive" "$stage/lib/libz.a"
 cp zlib-source/zlib.h zlib-build/zconf.h "$stage/include/"
 
 # ---- libpng -------------------------------------------------------------------
-cmake -S libpng-source -B libpng-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+logged cmake -S libpng-source -B libpng-build -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$work/libpng-install" \
   -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF \
-  -DZLIB_LIBRARY="$stage/lib/libz.a" -DZLIB_INCLUDE_DIR="$stage/include" >/dev/null
-cmake --build libpng-build -j "$jobs" >/dev/null
+  -DZLIB_LIBRARY="$stage/lib/libz.a" -DZLIB_INCLUDE_DIR="$stage/include"
+logged cmake --build libpng-build -j "$jobs"
 rm -rf "$work/libpng-install"
-cmake --install libpng-build >/dev/null
+logged cmake --install libpng-build
 png_archive="$(find "$work/libpng-install/lib" -maxdepth 1 -name 'libpng16*.a' | head -n 1)"
 [[ -n "$png_archive" ]] || { say "the libpng build made no archive"; exit 1; }
 cp "$png_archive" "$stage/lib/libpng16.a"

@@ -1,10 +1,11 @@
 // Message boxes, the folder chooser and the shell's explore and open verbs.
+#include "platform/win32/ui_internal.h"
+
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
 #include "platform/win32/text.h"
-#include "platform/win32/ui_internal.h"
 
 namespace platform::win32 {
 

@@ -1,13 +1,15 @@
 // Windows, controls, the status bar, the popup menu, events and timers over
 // the wide Win32 API.
+#include "platform/win32/ui_internal.h"
+
 #include <commctrl.h>
-#include <algorithm>
-#include <cstdint>
 #include <objbase.h>
 #include <richedit.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include "platform/win32/text.h"
-#include "platform/win32/ui_internal.h"
 
 namespace platform::win32 {
 namespace {

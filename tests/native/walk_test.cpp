@@ -1,0 +1,182 @@
+// The element count and the total-size walk, on real temporary trees.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "app/state.h"
+#include "copyjob/copyjob.h"
+#include "platform/headless/headless.h"
+#include "platform/tree.h"
+#include "platform/ui.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class WalkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::resetAppState();
+    platform::headless::reset();
+    platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
+    platform::createControl(app::kMainWindow,
+                            {app::kSourceInfoLine, platform::ControlKind::label, 0, 0, 100, 20, "", 0});
+    std::random_device seed;
+    root_ = fs::temp_directory_path() / ("ravelund-walk-" + std::to_string(seed()));
+    fs::create_directories(root_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+    platform::headless::reset();
+  }
+  static void write(const fs::path& file, std::size_t size) {
+    std::ofstream(file, std::ios::binary) << std::string(size, 'x');
+  }
+  std::string text(const fs::path& path) const { return path.string(); }
+
+  fs::path root_;
+};
+
+TEST_F(WalkTest, CountsFilesAndSubFoldersLiveAndEndsOnTheTotal) {
+  for (const char* name : {"a.txt", "b.jpg", "c"}) write(root_ / name, 10);
+  fs::create_directory(root_ / "empty");
+  fs::create_directory(root_ / "full");
+  for (const char* name : {"1", "2", "3", "4"}) write(root_ / "full" / name, 1);
+
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), 9);
+  EXPECT_EQ(app::appState().scannedFiles, 7);
+  EXPECT_EQ(app::appState().scannedFolders, 2);
+  EXPECT_EQ(platform::getText(app::kSourceInfoLine), " 9");
+  const auto history = platform::headless::textHistory(app::kSourceInfoLine);
+  ASSERT_FALSE(history.empty());
+  int previous = 0;
+  for (const std::string& shown : history) {  // live values only ever grow
+    ASSERT_EQ(shown[0], ' ');
+    const int value = std::stoi(shown.substr(1));
+    EXPECT_GT(value, previous);
+    previous = value;
+  }
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 34);
+
+  // A second count adds to the counters it finds (the scan resets them).
+  EXPECT_EQ(copyjob::countElements(0, text(root_ / "full")), 13);
+}
+
+TEST_F(WalkTest, EmptyFoldersCountButWeighNothing) {
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), 0);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 0);
+  fs::create_directories(root_ / "x" / "y");
+  fs::create_directory(root_ / "z");
+  EXPECT_EQ(copyjob::countElements(0, text(root_) + "/"), 3);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_) + "/", ""), 0);
+}
+
+TEST_F(WalkTest, MissingFolderGivesNothing) {
+  EXPECT_EQ(copyjob::countElements(0, text(root_ / "missing")), 0);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_ / "missing"), "*.*"), 0);
+  EXPECT_EQ(copyjob::folderTotalSize("", "*.*"), 0);
+}
+
+TEST_F(WalkTest, SizesPastFourGibibytesAreAddedWhole) {
+  fs::create_directory(root_ / "big");
+  const std::uint64_t huge = (std::uint64_t{5} << 30) + 123;  // sparse: no disk used
+  { std::ofstream(root_ / "big" / "disk.img"); }
+  fs::resize_file(root_ / "big" / "disk.img", huge);
+  write(root_ / "small", 7);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), static_cast<std::int64_t>(huge + 7));
+}
+
+TEST_F(WalkTest, PatternFiltersFilesAndTheFoldersEntered) {
+  write(root_ / "a.txt", 1);
+  write(root_ / "B.TXT", 2);
+  write(root_ / "c.jpg", 4);
+  fs::create_directory(root_ / "notes.txt");
+  write(root_ / "notes.txt" / "d.txt", 8);
+  write(root_ / "notes.txt" / "e.jpg", 16);
+  fs::create_directory(root_ / "photos");
+  write(root_ / "photos" / "f.txt", 32);  // its folder does not match: not visited
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.txt"), 1 + 2 + 8);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "?.jpg"), 4);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*"), 63);
+}
+
+TEST_F(WalkTest, NamesOutsideWindows1252AndLongPathsAreCountedAndMeasured) {
+  fs::path deep = root_;
+  for (int i = 0; i < 12; ++i) deep /= std::string(30, static_cast<char>('a' + i));
+  fs::create_directories(deep);
+  ASSERT_GT(deep.string().size(), 300u);
+  write(deep / "Données été.txt", 5);
+  write(deep / "写真アルバム.jpg", 6);
+  write(root_ / "\xF0\x9F\x93\xB7 photo.png", 7);  // U+1F4F7, outside the BMP
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), 12 + 3);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 18);
+}
+
+TEST_F(WalkTest, LinksToFoldersAreLeftOutSoALoopEnds) {
+  fs::create_directories(root_ / "a" / "b");
+  write(root_ / "a" / "b" / "data", 100);
+  fs::create_directory_symlink("..", root_ / "a" / "b" / "up");        // to its parent
+  fs::create_directory_symlink(root_, root_ / "a" / "root");           // to the top
+  fs::create_symlink(root_ / "a" / "b" / "data", root_ / "data-link");  // to a file
+  fs::create_symlink(root_ / "gone", root_ / "dangling");
+  // a, b, data, data-link (a file: counted with its target's size), dangling.
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), 5);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 200);
+}
+
+TEST_F(WalkTest, TwoThousandFoldersDeepNeedNoDeepStack) {
+  std::string path = text(root_);
+  for (int i = 0; i < 2000; ++i) path += "/d";
+  ASSERT_LT(path.size(), 4000u) << "temporary folder too deep for this test";
+  fs::create_directories(path);
+  write(path + "/bottom", 42);
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), 2001);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 42);
+}
+
+// The listing under the walks.
+TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {
+  const fs::path root = fs::temp_directory_path() / ("ravelund-tree-" + std::to_string(std::random_device()()));
+  fs::create_directories(root / "sub");
+  std::ofstream(root / "file", std::ios::binary) << "12345";
+  std::ofstream(root / ".hidden") << "";
+  fs::permissions(root / "file", fs::perms::owner_write, fs::perm_options::remove);
+
+  platform::FolderListing listing;
+  ASSERT_TRUE(listing.open(root.string(), "*.*"));
+  platform::TreeEntry entry;
+  int seen = 0;
+  while (listing.next(entry)) {
+    ++seen;
+    if (entry.name == "sub") {
+      EXPECT_TRUE(entry.folder);
+      EXPECT_EQ(entry.attributes & platform::kAttributeFolder, platform::kAttributeFolder);
+    } else if (entry.name == "file") {
+      EXPECT_FALSE(entry.folder);
+      EXPECT_EQ(entry.size, 5u);
+      EXPECT_EQ(entry.attributes, platform::kAttributeReadOnly);
+    } else {
+      EXPECT_EQ(entry.name, ".hidden");
+      EXPECT_EQ(entry.attributes & platform::kAttributeHidden, platform::kAttributeHidden);
+    }
+  }
+  EXPECT_EQ(seen, 3);  // no "." or ".."
+  EXPECT_FALSE(listing.next(entry));
+
+  EXPECT_TRUE(listing.open(root.string() + "/sub", "*.*"));   // empty folder opens
+  EXPECT_FALSE(listing.next(entry));
+  EXPECT_FALSE(listing.open(root.string() + "/sub", "*.txt"));  // nothing matches
+  EXPECT_TRUE(listing.open(root.string(), "FI?E"));
+  EXPECT_TRUE(listing.next(entry));
+  EXPECT_EQ(entry.name, "file");
+  EXPECT_TRUE(listing.open(root.string(), "fil*.*"));  // a trailing ".*" also matches no dot
+  EXPECT_FALSE(listing.open(root.string() + "/missing", "*.*"));
+  EXPECT_FALSE(listing.open((root / "file").string(), "*.*"));
+  fs::remove_all(root);
+}
+
+}  // namespace
