@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -18,6 +19,65 @@ namespace platform {
 namespace {
 
 std::atomic<int> chunkDelayMs{0};
+
+// A path as a folder handle and a name inside it. The kernel refuses path
+// arguments of PATH_MAX (4096) bytes or more, which a deep tree exceeds; such a
+// path is reached piece by piece, each piece opened relative to the last.
+class Place {
+ public:
+  explicit Place(std::string_view path) {
+    constexpr std::size_t kLongestPiece = 3000;
+    if (path.size() <= kLongestPiece) {
+      name_ = path;
+      return;
+    }
+    std::size_t end = path.size();
+    while (end > 1 && path[end - 1] == '/') --end;
+    const std::size_t lastSlash = path.rfind('/', end - 1);
+    if (lastSlash == std::string_view::npos) {
+      name_ = path;
+      return;
+    }
+    std::size_t start = 0;
+    while (start < lastSlash) {
+      std::size_t cut = lastSlash;
+      if (cut - start > kLongestPiece) {
+        cut = path.rfind('/', start + kLongestPiece);
+        if (cut == std::string_view::npos || cut <= start) return;  // a name too long
+      }
+      const std::string piece(path.substr(start, cut - start + 1));
+      const int next = openat(folder_, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+      if (folder_ >= 0) ::close(folder_);
+      folder_ = next;
+      if (next < 0) return;
+      start = cut + 1;
+    }
+    name_ = path.substr(lastSlash + 1);
+  }
+  ~Place() {
+    if (folder_ >= 0) ::close(folder_);
+  }
+  Place(const Place&) = delete;
+  Place& operator=(const Place&) = delete;
+
+  bool valid() const { return folder_ != -1 && !name_.empty(); }
+  int folder() const { return folder_; }
+  const char* name() const { return name_.c_str(); }
+
+ private:
+  int folder_ = AT_FDCWD;
+  std::string name_;
+};
+
+int openPlace(std::string_view path, int flags, mode_t mode = 0) {
+  const Place place(path);
+  return place.valid() ? openat(place.folder(), place.name(), flags, mode) : -1;
+}
+
+bool statPlace(std::string_view path, struct stat& info, int flags) {
+  const Place place(path);
+  return place.valid() && fstatat(place.folder(), place.name(), &info, flags) == 0;
+}
 
 bool isDotEntry(const char* name) {
   return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
@@ -148,7 +208,7 @@ bool FolderListing::open(std::string_view folder, std::string_view pattern,
                          ListingDetail detail) {
   close();
   if (folder.empty()) return false;
-  const int fd = ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
@@ -195,20 +255,26 @@ bool FolderListing::next(TreeEntry& entry) {
 }
 
 FolderCreation createFolder(std::string_view path) {
-  if (path.empty()) return FolderCreation::failed;
-  const std::string text(path);
-  if (mkdir(text.c_str(), 0777) == 0) return FolderCreation::created;
+  const Place place(path);
+  if (!place.valid()) return FolderCreation::failed;
+  if (mkdirat(place.folder(), place.name(), 0777) == 0) return FolderCreation::created;
   if (errno != EEXIST) return FolderCreation::failed;
   struct stat info{};
-  return stat(text.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? FolderCreation::existed
-                                                                   : FolderCreation::failed;
+  return fstatat(place.folder(), place.name(), &info, 0) == 0 && S_ISDIR(info.st_mode)
+             ? FolderCreation::existed
+             : FolderCreation::failed;
 }
 
 void makeNormal(std::string_view path) {
-  const std::string text(path);
+  const Place place(path);
   struct stat info{};
-  if (lstat(text.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return;
-  if ((info.st_mode & S_IWUSR) == 0) chmod(text.c_str(), (info.st_mode & 07777) | S_IWUSR);
+  if (!place.valid() || fstatat(place.folder(), place.name(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+      !S_ISREG(info.st_mode)) {
+    return;
+  }
+  if ((info.st_mode & S_IWUSR) == 0) {
+    fchmodat(place.folder(), place.name(), (info.st_mode & 07777) | S_IWUSR, 0);
+  }
 }
 
 namespace {
@@ -277,9 +343,8 @@ FileCopy pumpContents(int in, int out) {
 
 FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   if (source.empty() || target.empty()) return FileCopy::failed;
-  const std::string targetText(target);
   // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
-  const int in = ::open(std::string(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (in < 0) return FileCopy::failed;
   struct stat info{};
   if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -288,13 +353,18 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   }
   posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-  const std::size_t slash = targetText.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : targetText.substr(0, slash + 1);
-  std::string temporary;
+  // The temporary file goes into the target's own folder, so the final rename
+  // stays within one file system and replaces the target in one step.
+  const Place targetPlace(target);
+  const std::size_t slash = target.rfind('/');
+  const std::string folder(slash == std::string_view::npos ? "" : target.substr(0, slash + 1));
+  std::optional<Place> temporary;
   int out = -1;
-  for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
-    temporary = folder + temporaryName();
-    out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  for (int attempt = 0; attempt < 16 && out < 0 && targetPlace.valid(); ++attempt) {
+    temporary.emplace(folder + temporaryName());
+    out = temporary->valid() ? openat(temporary->folder(), temporary->name(),
+                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                             : -1;
     if (out < 0 && errno != EEXIST) break;
   }
   if (out < 0) {
@@ -311,15 +381,16 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   }
   // A failed close can be the first sign of a write that did not reach the disk.
   if (::close(out) != 0 && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome == FileCopy::copied && rename(temporary.c_str(), targetText.c_str()) != 0) {
+  if (outcome == FileCopy::copied && renameat(temporary->folder(), temporary->name(),
+                                              targetPlace.folder(), targetPlace.name()) != 0) {
     outcome = FileCopy::failed;
   }
-  if (outcome != FileCopy::copied) unlink(temporary.c_str());
+  if (outcome != FileCopy::copied) unlinkat(temporary->folder(), temporary->name(), 0);
   return outcome;
 }
 
 int removeLeftoverCopies(std::string_view folder) {
-  const int fd = ::open(std::string(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return 0;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
@@ -342,8 +413,7 @@ int removeLeftoverCopies(std::string_view folder) {
 bool sameFolder(std::string_view first, std::string_view second) {
   struct stat one{};
   struct stat two{};
-  return stat(std::string(first).c_str(), &one) == 0 &&
-         stat(std::string(second).c_str(), &two) == 0 && S_ISDIR(one.st_mode) &&
+  return statPlace(first, one, 0) && statPlace(second, two, 0) && S_ISDIR(one.st_mode) &&
          S_ISDIR(two.st_mode) && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }
 

@@ -111,7 +111,7 @@ TEST(IniReader, LenientCases) {
 
 TEST(IniWriter, WritesEachEntryInItsForm) {
   IniFile file;
-  file.parse("; réglages\r\n verif=no\r\n[Autre]\r\nclé = x\r\n");
+  file.parse("; r\xE9glages\r\n verif=no\r\n[Autre]\r\ncl\xE9 = x\r\n");
   file.writeString("VERIF", "ok");  // replaces, keeping the file's spelling of the key
   file.writeString("space", "no");  // added before the first group
   EXPECT_EQ(file.text(), "; r\xE9glages\r\nverif = ok\r\nspace = no\r\n[Autre]\r\ncl\xE9 = x\r\n");
