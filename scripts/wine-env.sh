@@ -177,6 +177,29 @@ ravelund_wine_start_server_locked() {
   esac
 }
 
+# Starts Wine's desktop process for the current display with its streams on
+# /dev/null, and a console process that keeps it alive until the wineserver
+# stops (the desktop closes a second or two after its last program). Otherwise
+# each program that opens a window starts a desktop process with that program's
+# standard error, which then holds CTest's pipe well after the program ends.
+# The keeper's process group id is left in RAVELUND_WINE_KEEPER.
+ravelund_wine_keep_desktop() {
+  local limit="$1"
+  RAVELUND_WINE_KEEPER=""
+  [[ -n "${DISPLAY:-}" ]] || return 0
+  setsid bash -c 'sleep "$1" | wine cmd' keeper "$limit" </dev/null >/dev/null 2>&1 8>&- 9>&- &
+  RAVELUND_WINE_KEEPER=$!
+  ravelund_wine_quiet timeout -k 5 60 wine rundll32.exe user32.dll,GetDesktopWindow
+}
+
+ravelund_wine_release_desktop() {
+  if [[ -n "${RAVELUND_WINE_KEEPER:-}" ]]; then
+    kill -TERM -- "-$RAVELUND_WINE_KEEPER" 2>/dev/null
+    RAVELUND_WINE_KEEPER=""
+  fi
+  return 0
+}
+
 ravelund_wine_start_server() {
   ravelund_wine_with_init_lock ravelund_wine_start_server_locked
 }

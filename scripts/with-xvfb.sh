@@ -46,10 +46,22 @@ fi
 
 # In the background so that an interrupt or a TERM reaches this script, which
 # passes it on: `timeout` runs in a process group of its own.
-# shellcheck disable=SC2016  # the inner script expands its own arguments
+inner='
+source "$1"
+limit="$2"
+shift 2
+status=0
+if ravelund_wine_start_server; then
+  ravelund_wine_keep_desktop "$limit"
+  "$@" || status=$?
+else
+  status=125
+fi
+ravelund_wine_stop_server
+ravelund_wine_release_desktop
+exit "$status"'
 timeout -k 20 "$limit" xvfb-run -a -s "-screen 0 1280x1024x24" \
-  bash -c 'source "$1"; shift; status=0; "$@" || status=$?; ravelund_wine_stop_server; exit "$status"' \
-  with-xvfb "$RAVELUND_ROOT/scripts/wine-env.sh" "$@" <&0 8>&- &
+  bash -c "$inner" with-xvfb "$RAVELUND_ROOT/scripts/wine-env.sh" "$limit" "$@" <&0 8>&- &
 child=$!
 trap 'kill -TERM "$child" 2>/dev/null' INT TERM HUP
 status=0
