@@ -20,9 +20,12 @@ void startScan(const std::string& source) {
   app::AppState& state = app::appState();
   state.scannedFolders = 0;
   state.scannedFiles = 0;
+  // The status goes up before the thread starts: a small tree can be counted
+  // before this thread gets further, and the scan's own clearing of the status
+  // must come last.
+  app::setStatusText("Calcul du nombre d'éléments du dossier sélectionné");
   state.scanThread =
       platform::startThread([source](int) { return scanThreadMain(source); }, 0);
-  app::setStatusText("Calcul du nombre d'éléments du dossier sélectionné");
   state.sourceTotalSize = folderTotalSize(source, "*.*");
 }
 

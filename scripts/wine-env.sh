@@ -1,24 +1,26 @@
 # shellcheck shell=bash
-# The template is made in subshells that point WINEPREFIX elsewhere on purpose.
-# shellcheck disable=SC2030,SC2031
 # The Wine environment shared by the scripts that run the Windows build.
 # Source it; it defines functions and exports the variables Wine reads.
 #
 # Layout under build/wine (RAVELUND_WINE_DIR overrides it):
 #   template/     a pristine prefix, made once by wineboot and never run in
 #   prefix/       the prefix the programs run in, a `cp -a` copy of template/
-#   server.key    the display and locale the running wineserver was started for
+#   server.key    the display the running wineserver was started for
 #   session.lock  held by one Xvfb session (or one stand-alone run) at a time
 #   init.lock     held while the prefix is made or the wineserver started
 #
 # Environment a caller may set:
 #   RAVELUND_WINE_DIR         where the prefixes live (default build/wine)
-#   RAVELUND_WINE_LOCALE      e.g. fr_FR.UTF-8; otherwise Wine runs with no locale
-#                             set, that is ANSI code page 1252 and English texts
+#   RAVELUND_WINE_LOCALE      the locale Wine runs in (default C.UTF-8: English
+#                             texts, ANSI code page 1252); e.g. fr_FR.UTF-8 for
+#                             French message-box buttons. Generated when missing.
 #   RAVELUND_WINE_LOCK_WAIT   seconds to wait for another session (default 1200)
+#   RAVELUND_WINE_PERSIST     seconds an idle wineserver stays (default 600)
 #   RAVELUND_WINEDEBUG        replaces WINEDEBUG=-all when hunting a Wine problem
 
-RAVELUND_ROOT="${RAVELUND_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}"
+# The template is made in subshells that point WINEPREFIX elsewhere on purpose.
+# shellcheck disable=SC2030,SC2031
+RAVELUND_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 RAVELUND_WINE_DIR="${RAVELUND_WINE_DIR:-$RAVELUND_ROOT/build/wine}"
 export RAVELUND_ROOT RAVELUND_WINE_DIR
 
@@ -28,13 +30,24 @@ export WINEDEBUG="${RAVELUND_WINEDEBUG:--all}"
 # No Mono or Gecko install prompts.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# The locale decides Wine's code page and its own texts (message-box buttons),
-# so a run never inherits it by accident.
+# The locale decides Wine's code pages and its own texts (message-box buttons),
+# so a run never inherits it by accident. It also decides how Wine spells file
+# names on Linux: with no locale, or one that is not installed, the Linux side
+# is ASCII and any name outside Windows-1252 cannot be created. C.UTF-8 keeps
+# code page 1252 and English texts, and stores every name.
 unset LANG LANGUAGE LC_ALL LC_CTYPE LC_MESSAGES LC_COLLATE LC_NUMERIC LC_TIME \
   LC_MONETARY LC_PAPER LC_NAME LC_ADDRESS LC_TELEPHONE LC_MEASUREMENT LC_IDENTIFICATION
-if [[ -n "${RAVELUND_WINE_LOCALE:-}" ]]; then
-  export LANG="$RAVELUND_WINE_LOCALE" LC_ALL="$RAVELUND_WINE_LOCALE"
+ravelund_wine_locale="${RAVELUND_WINE_LOCALE:-C.UTF-8}"
+if [[ "$(env LC_ALL="$ravelund_wine_locale" locale charmap 2>/dev/null)" != "UTF-8" &&
+  "$ravelund_wine_locale" =~ ^([a-z]{2,3}_[A-Z]{2})\.(UTF-8|utf8)$ ]]; then
+  # Not installed yet: make it (the `locales` package holds the definitions).
+  if [[ $(id -u) -ne 0 ]] ||
+    ! localedef -i "${BASH_REMATCH[1]}" -f UTF-8 "$ravelund_wine_locale" >/dev/null 2>&1; then
+    echo "wine-env: the locale $ravelund_wine_locale is not installed;" \
+      "Wine falls back to ASCII file names" >&2
+  fi
 fi
+export LANG="$ravelund_wine_locale" LC_ALL="$ravelund_wine_locale"
 
 ravelund_wine_say() {
   echo "wine-env: $*" >&2
@@ -143,22 +156,25 @@ ravelund_wine_stop_server_locked() {
 }
 
 # Starts a persistent wineserver and Wine's background processes for the
-# current display and locale, all on /dev/null. A server left running for
-# another display or locale is replaced: its desktop process stays bound to
-# the display it started with.
+# current display, all on /dev/null. A server left running for another display
+# is replaced: its desktop process stays bound to the display it started with.
+# (The locale needs no new server: each program reads its own.)
 ravelund_wine_start_server_locked() {
   ravelund_wine_prepare_locked || return 1
   local key_file="$RAVELUND_WINE_DIR/server.key"
-  local wanted="display=${DISPLAY:-} locale=${LC_ALL:-}"
+  local wanted="display=${DISPLAY:-}"
   local current=""
   [[ -f "$key_file" ]] && current="$(<"$key_file")"
   local status=0
+  # Long enough that it never ends between two tests, short enough that a
+  # stand-alone run does not leave it for good. Sessions stop it themselves.
+  local persist="${RAVELUND_WINE_PERSIST:-600}"
   # Exit status 2: a server for this prefix is already running.
-  ravelund_wine_quiet timeout -k 5 30 wineserver -p || status=$?
+  ravelund_wine_quiet timeout -k 5 30 wineserver -p"$persist" || status=$?
   if [[ $status -eq 2 && "$current" != "$wanted" ]]; then
     ravelund_wine_stop_server_locked
     status=0
-    ravelund_wine_quiet timeout -k 5 30 wineserver -p || status=$?
+    ravelund_wine_quiet timeout -k 5 30 wineserver -p"$persist" || status=$?
   fi
   case $status in
     0)
@@ -187,6 +203,7 @@ ravelund_wine_keep_desktop() {
   local limit="$1"
   RAVELUND_WINE_KEEPER=""
   [[ -n "${DISPLAY:-}" ]] || return 0
+  # shellcheck disable=SC2016  # the keeper expands its own argument
   setsid bash -c 'sleep "$1" | wine cmd' keeper "$limit" </dev/null >/dev/null 2>&1 8>&- 9>&- &
   RAVELUND_WINE_KEEPER=$!
   ravelund_wine_quiet timeout -k 5 60 wine rundll32.exe user32.dll,GetDesktopWindow

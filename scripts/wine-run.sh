@@ -36,9 +36,29 @@ fi
 ravelund_wine_start_server || exit 125
 
 limit="${RAVELUND_WINE_TIMEOUT:-240}"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+
+# Wine reports an unhandled exception on standard error, then its debugger
+# prints a backtrace and ends the process, sometimes with exit code 0. So a
+# crash (of the program or of any program it starts) is read off its standard
+# error, which is passed on unchanged.
+watch_crashes() {
+  local line
+  while IFS= read -r line || [[ -n "$line" ]]; do
+    printf '%s\n' "$line"
+    if [[ "$line" == "wine: Unhandled "* ]]; then
+      printf '%s\n' "$line" >>"$scratch/crashes"
+    fi
+  done
+}
+mkfifo "$scratch/stderr"
+watch_crashes <"$scratch/stderr" >&2 &
+watcher=$!
+
 # In the background so that an interrupt or a TERM reaches this script, which
 # passes it on: `timeout` runs in a process group of its own.
-timeout -k 10 "$limit" wine "$program" "${arguments[@]}" <&0 8>&- 9>&- &
+timeout -k 10 "$limit" wine "$program" "${arguments[@]}" <&0 2>"$scratch/stderr" 8>&- 9>&- &
 child=$!
 trap 'kill -TERM "$child" 2>/dev/null' INT TERM HUP
 status=0
@@ -47,7 +67,19 @@ while kill -0 "$child" 2>/dev/null; do
   status=0
   wait "$child" || status=$?
 done
+
+# A process the program left behind may hold the pipe; do not wait for it.
+for _ in {1..50}; do
+  kill -0 "$watcher" 2>/dev/null || break
+  sleep 0.1
+done
+kill "$watcher" 2>/dev/null
+
 if [[ $status -eq 124 ]]; then
   echo "wine-run.sh: $(basename "$program") was stopped after ${limit} s" >&2
+elif [[ -s "$scratch/crashes" ]]; then
+  echo "wine-run.sh: $(basename "$program") crashed (exit code $status):" >&2
+  sed 's/^/  /' "$scratch/crashes" >&2
+  [[ $status -ne 0 ]] || status=1
 fi
 exit "$status"

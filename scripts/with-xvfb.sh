@@ -46,6 +46,7 @@ fi
 
 # In the background so that an interrupt or a TERM reaches this script, which
 # passes it on: `timeout` runs in a process group of its own.
+# shellcheck disable=SC2016  # the inner script expands its own arguments
 inner='
 source "$1"
 limit="$2"

@@ -18,6 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   file.writeString("verif", "ok");
   const std::string written = file.text();
 
+  // A single-byte file whose first entry starts with the bytes of the UTF-8
+  // mark reads as UTF-8 once written: the format cannot tell them apart.
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  if (written.starts_with(kMark) && !bytes.starts_with(kMark)) return 0;
+
   settings::IniFile again;
   again.parse(written);
   if (again.readString("verif", "") != "ok") std::abort();

@@ -1,0 +1,298 @@
+// The recursive copy and its file layer on Win32 file-system semantics:
+// attributes, replacing protected targets, long paths, names outside
+// Windows-1252, locked files and a copy stopped in the middle of a file.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/state.h"
+#include "copyjob/copyjob.h"
+#include "platform/threads.h"
+#include "platform/tree.h"
+#include "platform/win32/text.h"
+
+namespace {
+
+using platform::win32::narrow;
+using platform::win32::widen;
+using namespace std::chrono_literals;
+
+constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
+
+// Test paths are built in the long form, so they may pass 260 characters.
+std::wstring wide(const std::string& path) { return L"\\\\?\\" + widen(path); }
+
+bool makeFolder(const std::string& path) { return CreateDirectoryW(wide(path).c_str(), nullptr); }
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
+std::string readFile(const std::string& path) {
+  const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+DWORD attributesOf(const std::string& path) { return GetFileAttributesW(wide(path).c_str()); }
+
+std::vector<std::string> temporaryFilesIn(const std::string& folder) {
+  std::vector<std::string> found;
+  platform::FolderListing listing;
+  platform::TreeEntry entry;
+  if (!listing.open(folder, "*.*")) return found;
+  while (listing.next(entry)) {
+    if (platform::isCopyTemporaryName(entry.name)) found.push_back(entry.name);
+  }
+  return found;
+}
+
+void removeTree(const std::string& path) {
+  platform::FolderListing listing;
+  platform::TreeEntry entry;
+  std::vector<std::string> folders;
+  if (listing.open(path, "*.*")) {
+    while (listing.next(entry)) {
+      const std::string child = path + "\\" + entry.name;
+      SetFileAttributesW(wide(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.folder && !entry.link) {
+        folders.push_back(child);
+      } else if (entry.folder) {
+        RemoveDirectoryW(wide(child).c_str());
+      } else {
+        DeleteFileW(wide(child).c_str());
+      }
+    }
+  }
+  listing.close();
+  for (const std::string& folder : folders) removeTree(folder);
+  RemoveDirectoryW(wide(path).c_str());
+}
+
+class CopyTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app::resetAppState();
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t full[MAX_PATH];
+    GetLongPathNameW(temp, full, MAX_PATH);
+    root_ = narrow(full) + "ravelund-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(GetTickCount64());
+    source_ = root_ + "\\src";
+    target_ = root_ + "\\dst";
+    ASSERT_TRUE(makeFolder(root_));
+    ASSERT_TRUE(makeFolder(source_));
+  }
+  void TearDown() override {
+    platform::testing::slowCopyChunks(0);
+    removeTree(root_);
+  }
+  int copy(unsigned flags = kAllFlags) {
+    return copyjob::copyFolderTree(source_, target_, "*.*", flags);
+  }
+
+  std::string root_;
+  std::string source_;
+  std::string target_;
+};
+
+TEST_F(CopyTreeTest, ReplacesReadOnlyAndHiddenTargetsAndCarriesAttributesAndTime) {
+  ASSERT_TRUE(writeFile(source_ + "\\readonly.txt", "new read-only"));
+  ASSERT_TRUE(writeFile(source_ + "\\hidden.txt", "new hidden"));
+  ASSERT_TRUE(writeFile(source_ + "\\plain.txt", "new plain"));
+  SetFileAttributesW(wide(source_ + "\\hidden.txt").c_str(),
+                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+  // An old modification time on the source, to be found on the copy.
+  const HANDLE file = CreateFileW(wide(source_ + "\\plain.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME stamp{};
+  stamp.dwHighDateTime = 0x01D00000;  // in 2014
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &stamp));
+  CloseHandle(file);
+
+  ASSERT_TRUE(makeFolder(target_));
+  ASSERT_TRUE(writeFile(target_ + "\\readonly.txt", "old"));
+  ASSERT_TRUE(writeFile(target_ + "\\hidden.txt", "old"));
+  ASSERT_TRUE(writeFile(target_ + "\\plain.txt", "old"));
+  SetFileAttributesW(wide(target_ + "\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW(wide(target_ + "\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+  SetFileAttributesW(wide(target_ + "\\plain.txt").c_str(),
+                     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY);
+
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + "\\readonly.txt"), "new read-only");
+  EXPECT_EQ(readFile(target_ + "\\hidden.txt"), "new hidden");
+  EXPECT_EQ(readFile(target_ + "\\plain.txt"), "new plain");
+  constexpr DWORD kVisible =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  EXPECT_EQ(attributesOf(target_ + "\\readonly.txt") & kVisible, 0u);
+  EXPECT_EQ(attributesOf(target_ + "\\hidden.txt") & kVisible,
+            static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(attributesOf(target_ + "\\plain.txt") & kVisible, 0u);
+
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(wide(target_ + "\\plain.txt").c_str(), GetFileExInfoStandard,
+                                   &data));
+  EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, stamp.dwHighDateTime);
+  EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, stamp.dwLowDateTime);
+
+  // A second run over a copy that is now read-only and hidden replaces it again.
+  ASSERT_TRUE(writeFile(source_ + "\\readonly.txt", "newer"));
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + "\\readonly.txt"), "newer");
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+}
+
+TEST_F(CopyTreeTest, PathsPastTwoHundredSixtyCharactersAreCopiedWhole) {
+  std::string deep = source_;
+  std::string relative;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "Dossier numero " + std::to_string(i) + " des photos";
+    deep += "\\" + name;
+    relative += "\\" + name;
+    ASSERT_TRUE(makeFolder(deep)) << deep;
+  }
+  ASSERT_GT(deep.size(), 300u);
+  ASSERT_TRUE(writeFile(deep + "\\photo.jpg", "photo bytes"));
+  ASSERT_TRUE(makeFolder(source_ + "\\vide"));
+
+  EXPECT_EQ(copyjob::folderTotalSize(source_, "*.*"), 11);
+  EXPECT_EQ(copyjob::countElements(0, source_), 12 + 1 + 1);
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + relative + "\\photo.jpg"), "photo bytes");
+  EXPECT_NE(attributesOf(target_ + "\\vide") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(copyjob::folderTotalSize(target_ + "\\", "*.*"), 11);
+}
+
+TEST_F(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
+  // Wine stores names on Linux in the encoding of its locale: without a UTF-8
+  // one it cannot hold a name outside ASCII at all, whatever the program does.
+  if (!makeFolder(source_ + "\\Données été")) {
+    GTEST_SKIP() << "Wine runs without a UTF-8 locale (error " << GetLastError()
+                 << "); run it with LC_ALL=C.UTF-8";
+  }
+  const std::string folder = source_ + "\\Données été\\写真アルバム";
+  ASSERT_TRUE(makeFolder(folder));
+  const std::string emoji = "\xF0\x9F\x93\xB7 photo.jpg";  // U+1F4F7, a surrogate pair in UTF-16
+  ASSERT_TRUE(writeFile(folder + "\\" + emoji, "photo bytes"));
+  ASSERT_TRUE(writeFile(source_ + "\\Ωmega ÿ.txt", "greek"));
+
+  EXPECT_EQ(copyjob::folderTotalSize(source_, "*.*"), 16);
+  EXPECT_EQ(copyjob::countElements(0, source_), 4);
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + "\\Données été\\写真アルバム\\" + emoji), "photo bytes");
+  EXPECT_EQ(readFile(target_ + "\\Ωmega ÿ.txt"), "greek");
+}
+
+TEST_F(CopyTreeTest, ALockedFileIsSkippedAndTheOthersArrive) {
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(writeFile(source_ + "\\file" + std::to_string(i), "ok"));
+  }
+  ASSERT_TRUE(writeFile(source_ + "\\locked", "busy"));
+  const HANDLE lock = CreateFileW(wide(source_ + "\\locked").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(copy(), 0);
+  CloseHandle(lock);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(readFile(target_ + "\\file" + std::to_string(i)), "ok");
+  EXPECT_EQ(attributesOf(target_ + "\\locked"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+}
+
+TEST_F(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile) {
+  std::string large(48 * platform::kCopyChunkBytes, '\0');
+  for (std::size_t i = 0; i < large.size(); i += 4096) large[i] = static_cast<char>(i / 4096);
+  ASSERT_TRUE(writeFile(source_ + "\\large.bin", large));
+  ASSERT_TRUE(makeFolder(target_));
+  ASSERT_TRUE(writeFile(target_ + "\\large.bin", "previous version"));
+  platform::testing::slowCopyChunks(20);
+
+  const int thread = platform::startThread(
+      [this](int) { return copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags); }, 0);
+  ASSERT_NE(thread, 0);
+  std::vector<std::string> temporary;
+  const auto sizeOf = [&](const std::string& name) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(wide(target_ + "\\" + name).c_str(), GetFileExInfoStandard, &data);
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    temporary = temporaryFilesIn(target_);
+    if (!temporary.empty() && sizeOf(temporary[0]) >= 2 * platform::kCopyChunkBytes) break;
+    std::this_thread::sleep_for(2ms);
+  }
+  ASSERT_EQ(temporary.size(), 1u);
+  platform::pauseThread(thread);
+  std::this_thread::sleep_for(200ms);
+  const std::uint64_t sizeWhenPaused = sizeOf(temporary[0]);
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(sizeOf(temporary[0]), sizeWhenPaused);
+  EXPECT_LT(sizeWhenPaused, large.size());
+
+  platform::stopThread(thread);
+  ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_EQ(readFile(target_ + "\\large.bin"), "previous version");
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+
+  // Then a copy left to run puts the whole file in place.
+  platform::testing::slowCopyChunks(0);
+  EXPECT_EQ(copy(), 1);
+  EXPECT_TRUE(readFile(target_ + "\\large.bin") == large);
+}
+
+TEST_F(CopyTreeTest, AReadOnlyLeftoverOfAKilledCopyIsClearedByTheNextCopy) {
+  ASSERT_TRUE(writeFile(source_ + "\\file", "complete"));
+  ASSERT_TRUE(makeFolder(target_));
+  const std::string leftover = target_ + "\\~ravelund-0123456789abcdef.tmp";
+  ASSERT_TRUE(writeFile(leftover, "half"));
+  SetFileAttributesW(wide(leftover).c_str(), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(attributesOf(leftover), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(readFile(target_ + "\\file"), "complete");
+}
+
+TEST_F(CopyTreeTest, DoubledSeparatorsAndForwardSlashesReachTheSameFolders) {
+  ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
+  // A destination chosen with a trailing backslash and joined with another.
+  EXPECT_EQ(copyjob::copyFolderTree(source_ + "\\", root_ + "\\\\dst\\", "*.*", kAllFlags), 1);
+  EXPECT_EQ(readFile(target_ + "\\a.txt"), "a");
+  std::string slashed = root_ + "/other/";
+  EXPECT_EQ(copyjob::copyFolderTree(source_, slashed, "", kAllFlags), 1);
+  EXPECT_EQ(readFile(root_ + "\\other\\a.txt"), "a");
+  EXPECT_TRUE(platform::sameFolder(target_, root_ + "\\.\\x\\..\\DST"));
+}
+
+TEST(CopyPathTest, DriveRootsAndPathsWithoutTrailingSeparator) {
+  EXPECT_EQ(copyjob::jobFolderName("C:\\Données\\Photos\\"), "Photos");
+  EXPECT_EQ(copyjob::jobFolderName("C:\\Données\\Photos"), "Photos");
+  EXPECT_EQ(copyjob::jobFolderName("C:/Données/Photos/"), "Photos");
+  EXPECT_EQ(copyjob::jobFolderName("D:\\"), "D");
+  EXPECT_EQ(copyjob::jobFolderName("d:"), "d");
+  EXPECT_EQ(copyjob::jobFolderName("\\\\serveur\\partage\\"), "partage");
+  EXPECT_EQ(copyjob::copyTargetPath("E:\\Sauvegardes", "C:\\Données\\Photos"),
+            "E:\\Sauvegardes\\Photos\\");
+  EXPECT_EQ(copyjob::copyTargetPath("E:\\", "D:\\"), "E:\\D\\");
+}
+
+}  // namespace
