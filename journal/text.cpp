@@ -126,7 +126,8 @@ std::string toWindows1252(std::string_view utf8) {
 std::string fromWindows1252(std::string_view bytes) {
   std::string utf8;
   utf8.reserve(bytes.size());
-  for (const char byte : bytes) appendCharacter(utf8, characterOfByte(static_cast<std::uint8_t>(byte)));
+  for (const char byte : bytes)
+    appendCharacter(utf8, characterOfByte(static_cast<std::uint8_t>(byte)));
   return utf8;
 }
 

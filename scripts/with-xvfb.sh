@@ -44,8 +44,8 @@ else
   ravelund_wine_stop_server
 fi
 
-# In the background so that an interrupt or a TERM reaches this script, which
-# passes it on: `timeout` runs in a process group of its own.
+# Inside Xvfb: a wineserver and a desktop for this display, the command, then
+# the wineserver stopped while the display still exists.
 # shellcheck disable=SC2016  # the inner script expands its own arguments
 inner='
 source "$1"
@@ -61,6 +61,8 @@ fi
 ravelund_wine_stop_server
 ravelund_wine_release_desktop
 exit "$status"'
+# In the background so that an interrupt or a TERM reaches this script, which
+# passes it on: `timeout` runs in a process group of its own.
 timeout -k 20 "$limit" xvfb-run -a -s "-screen 0 1280x1024x24" \
   bash -c "$inner" with-xvfb "$RAVELUND_ROOT/scripts/wine-env.sh" "$limit" "$@" <&0 8>&- &
 child=$!

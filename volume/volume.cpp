@@ -1,9 +1,10 @@
 // The destination volume's texts, asked of the system on every call.
+#include "volume/volume.h"
+
 #include <string>
 #include <string_view>
 
 #include "platform/files.h"
-#include "volume/volume.h"
 
 namespace volume {
 

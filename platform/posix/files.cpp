@@ -1,4 +1,6 @@
 // Files, the profile folder, volumes and the clock on POSIX systems.
+#include "platform/files.h"
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,8 +18,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include "platform/files.h"
 
 namespace platform {
 
@@ -133,8 +133,8 @@ std::string unescapeMountField(std::string_view field) {
     if (field[i] == '\\' && field.size() - i > 3) {
       const std::string_view digits = field.substr(i + 1, 3);
       if (digits.find_first_not_of("01234567") == std::string_view::npos) {
-        out.push_back(static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 +
-                                        (digits[2] - '0')));
+        out.push_back(
+            static_cast<char>((digits[0] - '0') * 64 + (digits[1] - '0') * 8 + (digits[2] - '0')));
         i += 3;
         continue;
       }

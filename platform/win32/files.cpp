@@ -2,6 +2,7 @@
 // wide API: paths arrive as UTF-8 and leave as UTF-16, long ones with the
 // long-path prefix.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <shlobj.h>
 
 #include <atomic>
@@ -173,8 +174,8 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
 }
 
 bool appendToFile(std::string_view path, std::string_view bytes) {
-  Handle file(openShared(systemPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                         OPEN_ALWAYS));
+  Handle file(
+      openShared(systemPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
   if (!file.valid()) return false;
   LARGE_INTEGER zero{};
   const bool written =
@@ -258,8 +259,8 @@ VolumeInfo volumeInformation(std::string_view root, std::string_view /*path*/) {
   wchar_t label[255] = {};
   wchar_t fileSystem[255] = {};
   VolumeInfo info;
-  if (!GetVolumeInformationW(widen(root).c_str(), label, 255, nullptr, nullptr, nullptr,
-                             fileSystem, 255)) {
+  if (!GetVolumeInformationW(widen(root).c_str(), label, 255, nullptr, nullptr, nullptr, fileSystem,
+                             255)) {
     info.error = GetLastError();
     return info;
   }

@@ -1,5 +1,7 @@
 // The journal file: its header, its enciphered CR LF lines, and appends from
 // many threads at once.
+#include "journal/journal.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "app/state.h"
-#include "journal/journal.h"
 
 namespace {
 
@@ -141,8 +142,8 @@ TEST_F(JournalTest, ConcurrentAppendsLoseAndInterleaveNothing) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([t] {
       for (int i = 0; i < kLinesEach; ++i) {
-        journal::appendJournalLine("Fil " + std::to_string(t) + " – ligne n°" +
-                                   std::to_string(i) + std::string(static_cast<std::size_t>(i % 40), 'x'));
+        journal::appendJournalLine("Fil " + std::to_string(t) + " – ligne n°" + std::to_string(i) +
+                                   std::string(static_cast<std::size_t>(i % 40), 'x'));
       }
     });
   }
@@ -150,7 +151,8 @@ TEST_F(JournalTest, ConcurrentAppendsLoseAndInterleaveNothing) {
 
   const std::string bytes = readBytes(path_);
   std::size_t lineEnds = 0;
-  for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at + 2)) {
+  for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
+       at = bytes.find("\r\n", at + 2)) {
     ++lineEnds;
   }
   EXPECT_EQ(lineEnds, static_cast<std::size_t>(kThreads * kLinesEach));

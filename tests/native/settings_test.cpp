@@ -1,5 +1,7 @@
 // The settings file: the lenient reader, the exact bytes written, the options
 // and the preferences check boxes, and saves that readers never see half-done.
+#include "settings/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,7 +18,6 @@
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -97,7 +98,10 @@ TEST(IniReader, LenientCases) {
       {"empty value", "verif =\r\n", "verif", ""},
       {"only = in a value's place", "verif = = ok\r\n", "verif", "= ok"},
       {"UTF-8 with its mark", "\xEF\xBB\xBFverif = ok\r\n", "verif", "ok"},
-      {"UTF-8 accents", "\xEF\xBB\xBF" "clé = élevé\r\n", "CLÉ", "élevé"},
+      {"UTF-8 accents",
+       "\xEF\xBB\xBF"
+       "clé = élevé\r\n",
+       "CLÉ", "élevé"},
       {"Windows-1252 accents", "cl\xE9 = \xE9lev\xE9\r\n", "clé", "élevé"},
       {"mark of a short file is text", "\xEF\xBB", "verif", "<none>"},
       {"empty file", "", "verif", "<none>"},
@@ -117,9 +121,13 @@ TEST(IniWriter, WritesEachEntryInItsForm) {
   EXPECT_EQ(file.text(), "; r\xE9glages\r\nverif = ok\r\nspace = no\r\n[Autre]\r\ncl\xE9 = x\r\n");
 
   IniFile utf8;
-  utf8.parse("\xEF\xBB\xBF" "clé = a\n");
+  utf8.parse(
+      "\xEF\xBB\xBF"
+      "clé = a\n");
   utf8.writeString("clé", "é");
-  EXPECT_EQ(utf8.text(), "\xEF\xBB\xBF" "clé = é\r\n");
+  EXPECT_EQ(utf8.text(),
+            "\xEF\xBB\xBF"
+            "clé = é\r\n");
 }
 
 TEST_F(SettingsTest, OpeningAMissingFileFailsAndCreatesNothing) {
@@ -256,8 +264,10 @@ TEST_F(PreferencesBoxesTest, LoadTicksEachBoxFromItsKey) {
 // A worker reads the options while the main thread saves them again and again:
 // it must find the old file or the new one, never an empty or partial file.
 TEST_F(SettingsTest, ReadersNeverSeeAHalfSavedFile) {
-  const std::string allOn = "verif = ok\r\nspace = ok\r\nlog = ok\r\nopencopy = ok\r\nopenlog = ok\r\n";
-  const std::string allOff = "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
+  const std::string allOn =
+      "verif = ok\r\nspace = ok\r\nlog = ok\r\nopencopy = ok\r\nopenlog = ok\r\n";
+  const std::string allOff =
+      "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
   writeBytes(path_, allOff);
 
   std::atomic<bool> saving{true};

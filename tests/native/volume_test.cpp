@@ -1,5 +1,7 @@
 // Volume texts: size texts, path helpers, and what the POSIX volume queries
 // give for real mounts and for paths that cannot be asked about.
+#include "volume/volume.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "platform/files.h"
-#include "volume/volume.h"
 
 namespace {
 

@@ -2,9 +2,10 @@
 // texts use it: the profile folder, volume queries, file sharing while the
 // journal is read, saves while readers hold the file, and Unicode and long
 // path names.
-#include <windows.h>
+#include "platform/files.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <atomic>
 #include <string>
@@ -13,7 +14,6 @@
 
 #include "app/state.h"
 #include "journal/journal.h"
-#include "platform/files.h"
 #include "platform/win32/text.h"
 #include "settings/settings.h"
 #include "volume/volume.h"
@@ -163,8 +163,10 @@ TEST_F(FilesTest, ConcurrentAppendsAllArrive) {
 // land, and every read must find a whole file.
 TEST_F(FilesTest, SavesReplaceTheSettingsWhileReadersHoldThem) {
   const std::string file = path("ravelund.ini");
-  const std::string on = "verif = ok\r\nspace = ok\r\nlog = ok\r\nopencopy = ok\r\nopenlog = ok\r\n";
-  const std::string off = "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
+  const std::string on =
+      "verif = ok\r\nspace = ok\r\nlog = ok\r\nopencopy = ok\r\nopenlog = ok\r\n";
+  const std::string off =
+      "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
   ASSERT_TRUE(platform::replaceFile(file, off));
 
   std::atomic<bool> saving{true};

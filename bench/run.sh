@@ -1,0 +1,150 @@
+#!/usr/bin/env bash
+# Times the copy engine and the two folder walks against the system's tools on
+# the same trees, in one run, and prints the figures side by side:
+#
+#   copy                        vs  cp -r
+#   countElements (count)       vs  find | wc -l
+#   folderTotalSize (size)      vs  du -sb
+#
+# natively (a Release build of the engine) and, when a Windows build exists,
+# the same driver under Wine (its start-up time is shown on its own line).
+# Each figure is the median of RAVELUND_BENCH_RUNS runs (default 3) with warm
+# caches; memory is the peak resident set. Nothing is asserted.
+#
+#   bench/run.sh [WORK_FOLDER]      (default /tmp/ravelund-bench)
+#
+# Environment:
+#   RAVELUND_BENCH_BUILD      native Release build folder (default build/bench),
+#                             configured here when missing
+#   RAVELUND_BENCH_WIN_BUILD  Windows build folder configured with
+#                             cmake/mingw-w64.cmake (default build/bench-win);
+#                             the Wine rows are left out when it does not exist
+#   RAVELUND_BENCH_RUNS       runs per figure (default 3)
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+work="${1:-/tmp/ravelund-bench}"
+build="${RAVELUND_BENCH_BUILD:-$root/build/bench}"
+win_build="${RAVELUND_BENCH_WIN_BUILD:-$root/build/bench-win}"
+runs="${RAVELUND_BENCH_RUNS:-3}"
+trees="$work/trees"
+out="$work/out"
+
+if [[ ! -x /usr/bin/time ]]; then
+  apt-get install -y time >/dev/null || { echo "run.sh: /usr/bin/time is missing" >&2; exit 1; }
+fi
+
+# ---- The drivers ------------------------------------------------------------------
+has_target() {  # build folder, target
+  ninja -C "$1" -t targets all 2>/dev/null | grep -q "^$2:"
+}
+
+if [[ ! -f "$build/build.ninja" ]]; then
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DRAVELUND_TESTS=OFF \
+    >/dev/null || exit 1
+fi
+if has_target "$build" ravelund_bench; then
+  cmake --build "$build" -j2 --target ravelund_bench >/dev/null || exit 1
+  native="$build/bench/ravelund_bench"
+else
+  cmake --build "$build" -j2 --target ravelund_core >/dev/null || exit 1
+  native="$build/ravelund_bench"
+  g++ -std=c++20 -O2 -I"$root" "$root/bench/ravelund_bench.cpp" "$build/libravelund_core.a" \
+    -lpng -lpthread -o "$native" || exit 1
+fi
+
+windows=""
+if [[ -f "$win_build/build.ninja" ]]; then
+  if has_target "$win_build" ravelund_bench; then
+    cmake --build "$win_build" -j2 --target ravelund_bench >/dev/null && \
+      windows="$win_build/bench/ravelund_bench.exe"
+  elif cmake --build "$win_build" -j2 --target ravelund_core >/dev/null; then
+    deps="$win_build/../deps/mingw/lib"
+    x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -I"$root" "$root/bench/ravelund_bench.cpp" \
+      "$win_build/libravelund_core.a" "$deps/libpng16.a" "$deps/libz.a" -lcomctl32 -lshell32 \
+      -lole32 -luuid -lgdi32 -luser32 -lmsimg32 -lshlwapi -static \
+      -o "$win_build/ravelund_bench.exe" && windows="$win_build/ravelund_bench.exe"
+  fi
+fi
+
+"$root/bench/make_trees.sh" "$trees" || exit 1
+mkdir -p "$out"
+
+# ---- Measuring -------------------------------------------------------------------
+# measure PREPARE COMMAND...: runs PREPARE (untimed) then COMMAND, $runs times;
+# sets $seconds (median) and $mebibytes (largest peak resident set).
+measure() {
+  local prepare="$1"
+  shift
+  local times=() peak=0 report="$work/time.out" i
+  for ((i = 0; i < runs; i++)); do
+    eval "$prepare"
+    sync
+    if ! /usr/bin/time -f "%e %M" -o "$report" "$@" >/dev/null 2>"$work/last.err"; then
+      echo "run.sh: failed: $* ($(tail -1 "$work/last.err"))" >&2
+    fi
+    local line
+    line="$(tail -1 "$report")"
+    times+=("${line%% *}")
+    local kib="${line##* }"
+    ((kib > peak)) && peak=$kib
+  done
+  seconds="$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
+  mebibytes="$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')"
+}
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+row() {  # tree, what, our seconds, our MiB, tool, tool seconds, tool MiB
+  local ratio
+  ratio="$(awk -v a="$3" -v b="$6" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')"
+  printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' "$1" "$2" "$3" "$4" "$5" "$6" "$7" "$ratio"
+}
+
+copy_out="$out/copy"
+clear_out='rm -rf "$copy_out"'
+
+echo
+echo "trees in $trees; $runs runs per figure, median seconds, peak memory in MiB"
+echo "cores: $(nproc); file system: $(stat -f -c %T "$trees")"
+echo
+printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' \
+  tree ours seconds MiB tool seconds MiB ratio
+for tree in small large deep; do
+  source_tree="$trees/$tree"
+  measure "$clear_out" cp -r "$source_tree" "$copy_out"
+  cp_s=$seconds cp_m=$mebibytes
+  measure "$clear_out" "$native" copy "$source_tree" "$copy_out"
+  row "$tree" "copy" "$seconds" "$mebibytes" "cp -r" "$cp_s" "$cp_m"
+
+  measure ":" sh -c 'find "$1" | wc -l' find "$source_tree"
+  find_s=$seconds find_m=$mebibytes
+  measure ":" "$native" count "$source_tree"
+  row "$tree" "count" "$seconds" "$mebibytes" "find | wc -l" "$find_s" "$find_m"
+
+  measure ":" du -sb "$source_tree"
+  du_s=$seconds du_m=$mebibytes
+  measure ":" "$native" size "$source_tree"
+  row "$tree" "size" "$seconds" "$mebibytes" "du -sb" "$du_s" "$du_m"
+
+  if [[ -n "$windows" ]]; then
+    measure "$clear_out" "$root/scripts/wine-run.sh" "$windows" copy \
+      "$(windows_path "$source_tree")" "$(windows_path "$copy_out")"
+    row "$tree" "wine copy" "$seconds" "$mebibytes" "cp -r" "$cp_s" "$cp_m"
+    measure ":" "$root/scripts/wine-run.sh" "$windows" count "$(windows_path "$source_tree")"
+    row "$tree" "wine count" "$seconds" "$mebibytes" "find | wc -l" "$find_s" "$find_m"
+    measure ":" "$root/scripts/wine-run.sh" "$windows" size "$(windows_path "$source_tree")"
+    row "$tree" "wine size" "$seconds" "$mebibytes" "du -sb" "$du_s" "$du_m"
+  fi
+done
+rm -rf "$copy_out"
+
+if [[ -n "$windows" ]]; then
+  mkdir -p "$out/empty"
+  measure ":" "$root/scripts/wine-run.sh" "$windows" count "$(windows_path "$out/empty")"
+  echo
+  echo "wine start-up alone (count of an empty folder): $seconds s, $mebibytes MiB"
+else
+  echo
+  echo "no Windows build in $win_build: the Wine rows are left out"
+fi
