@@ -52,7 +52,11 @@ bool journalExists() {
 
 std::vector<std::string> readJournalLines() {
   std::string bytes;
-  if (!platform::readWholeFile(app::appState().journalPath, bytes)) return {};
+  {
+    // Not while one of our threads is halfway through a record.
+    std::lock_guard lock(journalMutex);
+    if (!platform::readWholeFile(app::appState().journalPath, bytes)) return {};
+  }
 
   std::vector<std::string> lines;
   const std::string& key = app::appState().journalKey;

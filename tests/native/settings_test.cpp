@@ -206,12 +206,12 @@ class PreferencesBoxesTest : public SettingsTest {
     window.clientHeight = 300;
     ASSERT_TRUE(platform::openWindow(app::kPreferencesWindow, window));
     for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
-      platform::ControlSpec spec;
-      spec.number = box;
-      spec.kind = platform::ControlKind::checkBox;
-      spec.width = 300;
-      spec.height = 20;
-      ASSERT_TRUE(platform::createControl(app::kPreferencesWindow, spec));
+      platform::ControlSpec checkBox;
+      checkBox.number = box;
+      checkBox.kind = platform::ControlKind::checkBox;
+      checkBox.width = 300;
+      checkBox.height = 20;
+      ASSERT_TRUE(platform::createControl(app::kPreferencesWindow, checkBox));
     }
   }
   void TearDown() override {
