@@ -14,29 +14,18 @@
 #include <vector>
 
 #include "app/state.h"
+#include "test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 class JournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    folder_ = fs::temp_directory_path() /
-              ("ravelund-journal-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(folder_);
     path_ = folder_ / "ravelundlog.ini";
     app::appState().journalKey = std::string(journal::kJournalKey);
     app::appState().journalPath = path_.string();
@@ -45,11 +34,10 @@ class JournalTest : public ::testing::Test {
 
   void TearDown() override {
     journal::testing::useSystemClock();
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
   }
 
-  fs::path folder_;
+  testsupport::TempFolder temp_;
+  const fs::path folder_ = temp_.path();
   fs::path path_;
 };
 
@@ -60,15 +48,15 @@ constexpr char kHeaderLine[] =
 
 TEST_F(JournalTest, EnsureJournalWritesTheHeaderLineAndAnEmptyLine) {
   journal::ensureJournal();
-  EXPECT_EQ(readBytes(path_), std::string(kHeaderLine) + "\r\n\r\n");
+  EXPECT_EQ(readFile(path_), std::string(kHeaderLine) + "\r\n\r\n");
   EXPECT_EQ(journal::readJournalLines(),
             (std::vector<std::string>{"Journal créé le : 07 - 12 - 2026 à 06:05:09", ""}));
 }
 
 TEST_F(JournalTest, EnsureJournalLeavesAnExistingEntryAlone) {
-  writeBytes(path_, "BE00\r\n");
+  writeFile(path_, "BE00\r\n");
   journal::ensureJournal();
-  EXPECT_EQ(readBytes(path_), "BE00\r\n");
+  EXPECT_EQ(readFile(path_), "BE00\r\n");
 
   fs::remove(path_);
   fs::create_directory(path_);  // a folder of that name
@@ -83,23 +71,23 @@ TEST_F(JournalTest, AppendOnAMissingJournalStartsItWithoutHeader) {
   EXPECT_FALSE(journal::journalExists());
   journal::appendJournalLine("A");
   EXPECT_TRUE(journal::journalExists());
-  EXPECT_EQ(readBytes(path_), "BE00\r\n");
+  EXPECT_EQ(readFile(path_), "BE00\r\n");
 
   journal::appendJournalLine("");
   journal::appendJournalLine("A");
-  EXPECT_EQ(readBytes(path_), "BE00\r\n\r\nBE00\r\n");
+  EXPECT_EQ(readFile(path_), "BE00\r\n\r\nBE00\r\n");
 }
 
 TEST_F(JournalTest, HeaderThenJobLinesInOrder) {
   journal::ensureJournal();
   journal::appendJournalLine("A");
   journal::appendJournalLine("créé");
-  EXPECT_EQ(readBytes(path_), std::string(kHeaderLine) + "\r\n\r\nBE00\r\n9CCFDE3F00\r\n");
+  EXPECT_EQ(readFile(path_), std::string(kHeaderLine) + "\r\n\r\nBE00\r\n9CCFDE3F00\r\n");
 }
 
 TEST_F(JournalTest, RecordsAreWindows1252UnderTheCipher) {
   journal::appendJournalLine("créé");
-  EXPECT_EQ(readBytes(path_), "9CCFDE3F00\r\n");
+  EXPECT_EQ(readFile(path_), "9CCFDE3F00\r\n");
 
   // A character the code page lacks is kept as "?".
   journal::appendJournalLine("Dossier 日本 copié");
@@ -113,12 +101,12 @@ TEST_F(JournalTest, ReaderAcceptsEveryLineEnd) {
   const std::string a = journal::encipherLine("un", journal::kJournalKey);
   const std::string b = journal::encipherLine("deux", journal::kJournalKey);
   const std::string c = journal::encipherLine("trois", journal::kJournalKey);
-  writeBytes(path_, a + "\r" + b + "\n" + c + "\r\n\n" + a);
+  writeFile(path_, a + "\r" + b + "\n" + c + "\r\n\n" + a);
   EXPECT_EQ(journal::readJournalLines(),
             (std::vector<std::string>{"un", "deux", "trois", "", "un"}));
 
   // Lines another program wrote decipher to something, without an error.
-  writeBytes(path_, "not a journal line\r\n" + a + "\r\n");
+  writeFile(path_, "not a journal line\r\n" + a + "\r\n");
   const std::vector<std::string> lines = journal::readJournalLines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1], "un");
@@ -149,7 +137,7 @@ TEST_F(JournalTest, ConcurrentAppendsLoseAndInterleaveNothing) {
   }
   for (std::thread& thread : threads) thread.join();
 
-  const std::string bytes = readBytes(path_);
+  const std::string bytes = readFile(path_);
   std::size_t lineEnds = 0;
   for (std::size_t at = bytes.find("\r\n"); at != std::string::npos;
        at = bytes.find("\r\n", at + 2)) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/state.h"
+#include "test_support.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
@@ -24,16 +25,8 @@ namespace {
 namespace fs = std::filesystem;
 using settings::IniFile;
 
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 constexpr char kVerifAndLogOn[] =
     "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n";
@@ -41,10 +34,6 @@ constexpr char kVerifAndLogOn[] =
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device random;
-    folder_ = fs::temp_directory_path() /
-              ("ravelund-settings-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(folder_);
     path_ = folder_ / "ravelund.ini";
     settings::testing::overrideSettingsPath(path_.string());
     app::resetAppState();
@@ -54,8 +43,6 @@ class SettingsTest : public ::testing::Test {
 
   void TearDown() override {
     settings::testing::overrideSettingsPath("");
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
   }
 
   static std::array<int, 5> flags() {
@@ -63,7 +50,8 @@ class SettingsTest : public ::testing::Test {
     return {o.verif.load(), o.space.load(), o.log.load(), o.opencopy.load(), o.openlog.load()};
   }
 
-  fs::path folder_;
+  testsupport::TempFolder temp_;
+  const fs::path folder_ = temp_.path();
   fs::path path_;
 };
 
@@ -141,32 +129,32 @@ TEST_F(SettingsTest, OpeningAMissingFileFailsAndCreatesNothing) {
 }
 
 TEST_F(SettingsTest, LoadOptionFlagsReadsExactlyOk) {
-  writeBytes(path_, "VERIF = ok\r\nspace = OK\r\nlog = ok  \r\nopencopy = yes\r\nopenlog = 1\r\n");
+  writeFile(path_, "VERIF = ok\r\nspace = OK\r\nlog = ok  \r\nopencopy = yes\r\nopenlog = 1\r\n");
   app::appState().options.space = 1;
   app::appState().options.opencopy = 1;
   settings::loadOptionFlags();
   EXPECT_EQ(flags(), (std::array<int, 5>{1, 0, 1, 0, 0}));
 
-  writeBytes(path_, "[Options]\r\n" + std::string(kVerifAndLogOn));
+  writeFile(path_, "[Options]\r\n" + std::string(kVerifAndLogOn));
   settings::loadOptionFlags();
   EXPECT_EQ(flags(), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
 
 TEST_F(SettingsTest, CreateAndCloseWriteTheFiveLineForm) {
-  writeBytes(path_, "; old comment\r\n[Old]\r\nverif = no\r\n");
+  writeFile(path_, "; old comment\r\n[Old]\r\nverif = no\r\n");
   IniFile file;
   ASSERT_TRUE(file.create(path_.string()));
   for (const char* key : {"verif", "space", "log", "opencopy", "openlog"}) {
     file.writeString(key, std::string(key) == "verif" || std::string(key) == "log" ? "ok" : "no");
   }
   EXPECT_TRUE(file.close());
-  EXPECT_EQ(readBytes(path_), kVerifAndLogOn);
+  EXPECT_EQ(readFile(path_), kVerifAndLogOn);
 
   // Opened and closed without a write, the file is left as it is.
-  writeBytes(path_, "verif=ok\n");
+  writeFile(path_, "verif=ok\n");
   ASSERT_TRUE(file.open(path_.string()));
   EXPECT_TRUE(file.close());
-  EXPECT_EQ(readBytes(path_), "verif=ok\n");
+  EXPECT_EQ(readFile(path_), "verif=ok\n");
 }
 
 TEST_F(SettingsTest, SaveInAFolderThatCannotHoldTheFileDoesNothing) {
@@ -224,7 +212,7 @@ TEST_F(PreferencesBoxesTest, SaveWritesTheBoxesAndStartsTheJournal) {
   platform::setChecked(settings::kVerifyCheckBox, true);
   platform::setChecked(settings::kJournalCheckBox, true);
   settings::saveSettingsFromWindow();
-  EXPECT_EQ(readBytes(path_), kVerifAndLogOn);
+  EXPECT_EQ(readFile(path_), kVerifAndLogOn);
   const std::vector<std::string> journalLines = journal::readJournalLines();
   ASSERT_EQ(journalLines.size(), 2u);
   EXPECT_TRUE(journalLines[0].starts_with("Journal créé le : ")) << journalLines[0];
@@ -234,7 +222,7 @@ TEST_F(PreferencesBoxesTest, SaveWritesTheBoxesAndStartsTheJournal) {
     platform::setChecked(box, false);
   }
   settings::saveSettingsFromWindow();
-  EXPECT_EQ(readBytes(path_),
+  EXPECT_EQ(readFile(path_),
             "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
 }
 
@@ -242,7 +230,7 @@ TEST_F(PreferencesBoxesTest, SaveWithoutTheJournalBoxCreatesNoJournal) {
   platform::setChecked(settings::kOpenJournalCheckBox, true);
   platform::setChecked(settings::kSpaceCheckBox, true);
   settings::saveSettingsFromWindow();
-  EXPECT_EQ(readBytes(path_),
+  EXPECT_EQ(readFile(path_),
             "verif = no\r\nspace = ok\r\nlog = no\r\nopencopy = no\r\nopenlog = ok\r\n");
   EXPECT_FALSE(journal::journalExists());
 }
@@ -252,7 +240,7 @@ TEST_F(PreferencesBoxesTest, LoadTicksEachBoxFromItsKey) {
   for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
     EXPECT_FALSE(platform::isChecked(box)) << box;
   }
-  writeBytes(path_, "opencopy = ok\nverif = ok\nspace = Ok\nopenlog = ok\n");
+  writeFile(path_, "opencopy = ok\nverif = ok\nspace = Ok\nopenlog = ok\n");
   settings::loadSettingsIntoWindow();
   EXPECT_TRUE(platform::isChecked(settings::kVerifyCheckBox));
   EXPECT_FALSE(platform::isChecked(settings::kSpaceCheckBox));
@@ -268,7 +256,7 @@ TEST_F(SettingsTest, ReadersNeverSeeAHalfSavedFile) {
       "verif = ok\r\nspace = ok\r\nlog = ok\r\nopencopy = ok\r\nopenlog = ok\r\n";
   const std::string allOff =
       "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
-  writeBytes(path_, allOff);
+  writeFile(path_, allOff);
 
   std::atomic<bool> saving{true};
   std::atomic<int> reads{0};
@@ -296,7 +284,7 @@ TEST_F(SettingsTest, ReadersNeverSeeAHalfSavedFile) {
   reader.join();
   EXPECT_GT(reads.load(), 0);
   EXPECT_EQ(badReads.load(), 0);
-  EXPECT_EQ(readBytes(path_), allOff);
+  EXPECT_EQ(readFile(path_), allOff);
   // Nothing is left beside the file.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
