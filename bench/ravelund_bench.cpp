@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   if (command == "copy" && argc == 4) {
-    std::printf("%d\n", copyjob::copyFolderTree(argv[2], argv[3], "*.*",
-                                                copyjob::kRecurse | copyjob::kResetTargetAttributes));
+    std::printf("%d\n",
+                copyjob::copyFolderTree(argv[2], argv[3], "*.*",
+                                        copyjob::kRecurse | copyjob::kResetTargetAttributes));
     return 0;
   }
   if (command == "count") {

@@ -71,26 +71,43 @@ fi
 mkdir -p "$out"
 
 # ---- Measuring -------------------------------------------------------------------
-# measure PREPARE COMMAND...: runs PREPARE (untimed) then COMMAND, $runs times;
-# sets $seconds (median) and $mebibytes (largest peak resident set).
-measure() {
-  local prepare="$1"
-  shift
-  local times=() peak=0 report="$work/time.out" i
+# One timed run of a command (a string for eval), after PREPARE (untimed) and a
+# sync, so that writes of the run before are not billed to this one. Appends
+# the elapsed seconds and the peak resident set (KiB) to the named arrays.
+time_once() {  # prepare, command, seconds array, kib array
+  local report="$work/time.out"
+  eval "$1"
+  sync
+  if ! eval "/usr/bin/time -f '%e %M' -o '$report' $2" >/dev/null 2>"$work/last.err"; then
+    echo "run.sh: failed: $2 ($(tail -1 "$work/last.err"))" >&2
+  fi
+  local line
+  line="$(tail -1 "$report")"
+  eval "$3+=(\"${line%% *}\")"
+  eval "$4+=(\"${line##* }\")"
+}
+
+median() { printf '%s\n' "$@" | sort -n | sed -n "$((($# + 1) / 2))p"; }
+peak_mib() { printf '%s\n' "$@" | sort -n | tail -1 | awk '{ printf "%.1f", $1 / 1024 }'; }
+
+# compare PREPARE TOOL OURS: runs the two commands in turns, $runs times each,
+# so that the load of the machine weighs on both alike; sets tool_s, tool_m,
+# ours_s, ours_m (median seconds, peak MiB).
+compare() {
+  local a_s=() a_k=() b_s=() b_k=() i
   for ((i = 0; i < runs; i++)); do
-    eval "$prepare"
-    sync
-    if ! /usr/bin/time -f "%e %M" -o "$report" "$@" >/dev/null 2>"$work/last.err"; then
-      echo "run.sh: failed: $* ($(tail -1 "$work/last.err"))" >&2
-    fi
-    local line
-    line="$(tail -1 "$report")"
-    times+=("${line%% *}")
-    local kib="${line##* }"
-    ((kib > peak)) && peak=$kib
+    time_once "$1" "$2" a_s a_k
+    time_once "$1" "$3" b_s b_k
   done
-  seconds="$(printf '%s\n' "${times[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p")"
-  mebibytes="$(awk -v k="$peak" 'BEGIN { printf "%.1f", k / 1024 }')"
+  tool_s="$(median "${a_s[@]}")" tool_m="$(peak_mib "${a_k[@]}")"
+  ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
+}
+
+# measure PREPARE OURS: the same for one command; sets ours_s, ours_m.
+measure() {
+  local b_s=() b_k=() i
+  for ((i = 0; i < runs; i++)); do time_once "$1" "$2" b_s b_k; done
+  ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
 }
 
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
@@ -103,6 +120,7 @@ row() {  # tree, what, our seconds, our MiB, tool, tool seconds, tool MiB
 
 copy_out="$out/copy"
 clear_out='rm -rf "$copy_out"'
+q() { printf '%q ' "$@"; }  # a command as one string for eval
 
 echo
 echo "trees in $trees; $runs runs per figure, median seconds, peak memory in MiB"
@@ -112,38 +130,36 @@ printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' \
   tree ours seconds MiB tool seconds MiB ratio
 for tree in small large deep; do
   source_tree="$trees/$tree"
-  measure "$clear_out" cp -r "$source_tree" "$copy_out"
-  cp_s=$seconds cp_m=$mebibytes
-  measure "$clear_out" "$native" copy "$source_tree" "$copy_out"
-  row "$tree" "copy" "$seconds" "$mebibytes" "cp -r" "$cp_s" "$cp_m"
+  compare "$clear_out" "$(q cp -r "$source_tree" "$copy_out")" \
+    "$(q "$native" copy "$source_tree" "$copy_out")"
+  cp_s=$tool_s cp_m=$tool_m
+  row "$tree" "copy" "$ours_s" "$ours_m" "cp -r" "$tool_s" "$tool_m"
 
-  measure ":" sh -c 'find "$1" | wc -l' find "$source_tree"
-  find_s=$seconds find_m=$mebibytes
-  measure ":" "$native" count "$source_tree"
-  row "$tree" "count" "$seconds" "$mebibytes" "find | wc -l" "$find_s" "$find_m"
+  compare ":" "$(q find "$source_tree") | wc -l" "$(q "$native" count "$source_tree")"
+  find_s=$tool_s find_m=$tool_m
+  row "$tree" "count" "$ours_s" "$ours_m" "find | wc -l" "$tool_s" "$tool_m"
 
-  measure ":" du -sb "$source_tree"
-  du_s=$seconds du_m=$mebibytes
-  measure ":" "$native" size "$source_tree"
-  row "$tree" "size" "$seconds" "$mebibytes" "du -sb" "$du_s" "$du_m"
+  compare ":" "$(q du -sb "$source_tree")" "$(q "$native" size "$source_tree")"
+  du_s=$tool_s du_m=$tool_m
+  row "$tree" "size" "$ours_s" "$ours_m" "du -sb" "$tool_s" "$tool_m"
 
   if [[ -n "$windows" ]]; then
-    measure "$clear_out" "$root/scripts/wine-run.sh" "$windows" copy \
-      "$(windows_path "$source_tree")" "$(windows_path "$copy_out")"
-    row "$tree" "wine copy" "$seconds" "$mebibytes" "cp -r" "$cp_s" "$cp_m"
-    measure ":" "$root/scripts/wine-run.sh" "$windows" count "$(windows_path "$source_tree")"
-    row "$tree" "wine count" "$seconds" "$mebibytes" "find | wc -l" "$find_s" "$find_m"
-    measure ":" "$root/scripts/wine-run.sh" "$windows" size "$(windows_path "$source_tree")"
-    row "$tree" "wine size" "$seconds" "$mebibytes" "du -sb" "$du_s" "$du_m"
+    wine_run="$(q "$root/scripts/wine-run.sh" "$windows")"
+    measure "$clear_out" "$wine_run copy $(q "$(windows_path "$source_tree")" "$(windows_path "$copy_out")")"
+    row "$tree" "wine copy" "$ours_s" "$ours_m" "cp -r" "$cp_s" "$cp_m"
+    measure ":" "$wine_run count $(q "$(windows_path "$source_tree")")"
+    row "$tree" "wine count" "$ours_s" "$ours_m" "find | wc -l" "$find_s" "$find_m"
+    measure ":" "$wine_run size $(q "$(windows_path "$source_tree")")"
+    row "$tree" "wine size" "$ours_s" "$ours_m" "du -sb" "$du_s" "$du_m"
   fi
 done
 rm -rf "$copy_out"
 
 if [[ -n "$windows" ]]; then
   mkdir -p "$out/empty"
-  measure ":" "$root/scripts/wine-run.sh" "$windows" count "$(windows_path "$out/empty")"
+  measure ":" "$wine_run count $(q "$(windows_path "$out/empty")")"
   echo
-  echo "wine start-up alone (count of an empty folder): $seconds s, $mebibytes MiB"
+  echo "wine start-up alone (count of an empty folder): $ours_s s, $ours_m MiB"
 else
   echo
   echo "no Windows build in $win_build: the Wine rows are left out"

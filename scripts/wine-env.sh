@@ -148,10 +148,17 @@ ravelund_wine_fresh_prefix_locked() {
 }
 
 ravelund_wine_stop_server_locked() {
-  [[ -d "$WINEPREFIX" ]] || return 0
-  ravelund_wine_quiet timeout -k 5 30 wineserver -k
-  ravelund_wine_quiet timeout -k 5 30 wineserver -w
+  if [[ -d "$WINEPREFIX" ]]; then
+    ravelund_wine_quiet timeout -k 5 30 wineserver -k
+    ravelund_wine_quiet timeout -k 5 30 wineserver -w
+  fi
   rm -f "$RAVELUND_WINE_DIR/server.key"
+  local keeper_file="$RAVELUND_WINE_DIR/keeper.pgid" keeper
+  if [[ -f "$keeper_file" ]]; then
+    keeper="$(<"$keeper_file")"
+    [[ "$keeper" =~ ^[0-9]+$ ]] && kill -TERM -- "-$keeper" 2>/dev/null
+    rm -f "$keeper_file"
+  fi
   return 0
 }
 
@@ -198,23 +205,13 @@ ravelund_wine_start_server_locked() {
 # stops (the desktop closes a second or two after its last program). Otherwise
 # each program that opens a window starts a desktop process with that program's
 # standard error, which then holds CTest's pipe well after the program ends.
-# The keeper's process group id is left in RAVELUND_WINE_KEEPER.
 ravelund_wine_keep_desktop() {
   local limit="$1"
-  RAVELUND_WINE_KEEPER=""
   [[ -n "${DISPLAY:-}" ]] || return 0
   # shellcheck disable=SC2016  # the keeper expands its own argument
   setsid bash -c 'sleep "$1" | wine cmd' keeper "$limit" </dev/null >/dev/null 2>&1 8>&- 9>&- &
-  RAVELUND_WINE_KEEPER=$!
+  echo "$!" >"$RAVELUND_WINE_DIR/keeper.pgid"
   ravelund_wine_quiet timeout -k 5 60 wine rundll32.exe user32.dll,GetDesktopWindow
-}
-
-ravelund_wine_release_desktop() {
-  if [[ -n "${RAVELUND_WINE_KEEPER:-}" ]]; then
-    kill -TERM -- "-$RAVELUND_WINE_KEEPER" 2>/dev/null
-    RAVELUND_WINE_KEEPER=""
-  fi
-  return 0
 }
 
 ravelund_wine_start_server() {

@@ -5,7 +5,8 @@
 #   scripts/wine-run.sh PROGRAM.exe [ARGUMENT...]
 #
 # The program's exit code is passed through; 124 means it ran out of time
-# (RAVELUND_WINE_TIMEOUT seconds, default 240). Arguments that are absolute
+# (RAVELUND_WINE_TIMEOUT seconds, default 240), and a crash that Wine reports
+# is never an exit code of 0. Arguments that are absolute
 # paths of existing files or folders are handed over in their Windows form
 # (Z:\...), as a Windows program expects them. Console programs need no
 # display; windows need one (DISPLAY, for instance from with-xvfb.sh).

@@ -59,7 +59,6 @@ else
   status=125
 fi
 ravelund_wine_stop_server
-ravelund_wine_release_desktop
 exit "$status"'
 # In the background so that an interrupt or a TERM reaches this script, which
 # passes it on: `timeout` runs in a process group of its own.

@@ -1,4 +1,6 @@
 // Listings, folder creation and the whole-file copy over POSIX calls.
+#include "platform/tree.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "platform/threads.h"
-#include "platform/tree.h"
 
 namespace platform {
 namespace {
@@ -88,7 +89,8 @@ char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A
 // '?' stands for one character, so it skips a whole UTF-8 sequence.
 std::size_t characterLength(std::string_view text, std::size_t at) {
   std::size_t length = 1;
-  while (at + length < text.size() && (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80) {
+  while (at + length < text.size() &&
+         (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80) {
     ++length;
   }
   return length;
@@ -160,7 +162,7 @@ void describe(FolderListing::State& state, const dirent& item, TreeEntry& entry)
   entry.attributes = item.d_name[0] == '.' ? kAttributeHidden : kAttributeNormal;
   const int folderFd = dirfd(state.dir);
   unsigned char type = item.d_type;
-  struct stat info{};
+  struct stat info {};
   if (type == DT_UNKNOWN) {
     if (fstatat(folderFd, item.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return;
     type = S_ISLNK(info.st_mode) ? DT_LNK : S_ISDIR(info.st_mode) ? DT_DIR : DT_REG;
@@ -204,8 +206,7 @@ void FolderListing::close() {
   state_ = nullptr;
 }
 
-bool FolderListing::open(std::string_view folder, std::string_view pattern,
-                         ListingDetail detail) {
+bool FolderListing::open(std::string_view folder, std::string_view pattern, ListingDetail detail) {
   close();
   if (folder.empty()) return false;
   const int fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -259,7 +260,7 @@ FolderCreation createFolder(std::string_view path) {
   if (!place.valid()) return FolderCreation::failed;
   if (mkdirat(place.folder(), place.name(), 0777) == 0) return FolderCreation::created;
   if (errno != EEXIST) return FolderCreation::failed;
-  struct stat info{};
+  struct stat info {};
   return fstatat(place.folder(), place.name(), &info, 0) == 0 && S_ISDIR(info.st_mode)
              ? FolderCreation::existed
              : FolderCreation::failed;
@@ -267,7 +268,7 @@ FolderCreation createFolder(std::string_view path) {
 
 void makeNormal(std::string_view path) {
   const Place place(path);
-  struct stat info{};
+  struct stat info {};
   if (!place.valid() || fstatat(place.folder(), place.name(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISREG(info.st_mode)) {
     return;
@@ -281,10 +282,11 @@ namespace {
 
 std::string temporaryName() {
   static std::atomic<std::uint64_t> counter{0};
-  const auto now = static_cast<std::uint64_t>(
-      std::chrono::steady_clock::now().time_since_epoch().count());
-  const std::uint64_t value = (static_cast<std::uint64_t>(getpid()) << 40) ^ now ^
-                              (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+  const auto now =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  static const auto process = static_cast<std::uint64_t>(getpid());
+  const std::uint64_t value =
+      (process << 40) ^ now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
   char digits[kCopyTemporaryDigits + 1];
   std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
   std::string name(kCopyTemporaryPrefix);
@@ -308,9 +310,12 @@ bool writeAll(int fd, const char* data, std::size_t size) {
 
 // Moves the bytes in chunks, in the kernel when it can (copy_file_range), with
 // a checkpoint before each chunk so a pause or a stop takes effect at once.
-FileCopy pumpContents(int in, int out) {
+// The copy ends at the end of the file or once `size` bytes (the size when the
+// copy began) have arrived, which spares a last call for small files.
+FileCopy pumpContents(int in, int out, std::uint64_t size) {
   bool inKernel = true;
   std::vector<char> buffer;
+  std::uint64_t copied = 0;
   for (;;) {
     if (!threadCheckpoint()) return FileCopy::stopped;
     ssize_t moved = 0;
@@ -333,6 +338,8 @@ FileCopy pumpContents(int in, int out) {
       if (errno == EINTR) continue;
       return FileCopy::failed;
     }
+    copied += static_cast<std::uint64_t>(moved);
+    if (copied >= size && size < kCopyChunkBytes) return FileCopy::copied;
     if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
@@ -346,24 +353,29 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
   const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (in < 0) return FileCopy::failed;
-  struct stat info{};
+  struct stat info {};
   if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(in);
     return FileCopy::failed;
   }
-  posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (static_cast<std::uint64_t>(info.st_size) > kCopyChunkBytes) {
+    posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
 
   // The temporary file goes into the target's own folder, so the final rename
   // stays within one file system and replaces the target in one step.
   const Place targetPlace(target);
   const std::size_t slash = target.rfind('/');
   const std::string folder(slash == std::string_view::npos ? "" : target.substr(0, slash + 1));
+  // Created with the source's permissions (less the umask, as any new file):
+  // a read-only source gives a read-only copy, yet the open handle may write.
+  const mode_t mode = info.st_mode & 0777;
   std::optional<Place> temporary;
   int out = -1;
   for (int attempt = 0; attempt < 16 && out < 0 && targetPlace.valid(); ++attempt) {
     temporary.emplace(folder + temporaryName());
     out = temporary->valid() ? openat(temporary->folder(), temporary->name(),
-                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)
+                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)
                              : -1;
     if (out < 0 && errno != EEXIST) break;
   }
@@ -372,10 +384,9 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
     return FileCopy::failed;
   }
 
-  FileCopy outcome = pumpContents(in, out);
+  FileCopy outcome = pumpContents(in, out, static_cast<std::uint64_t>(info.st_size));
   ::close(in);
   if (outcome == FileCopy::copied) {
-    fchmod(out, info.st_mode & 07777);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(out, times);
   }
@@ -400,7 +411,7 @@ int removeLeftoverCopies(std::string_view folder) {
   int removed = 0;
   while (const dirent* item = readdir(dir)) {
     if (!isCopyTemporaryName(item->d_name)) continue;
-    struct stat info{};
+    struct stat info {};
     if (fstatat(fd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
         unlinkat(fd, item->d_name, 0) == 0) {
       ++removed;
@@ -411,8 +422,8 @@ int removeLeftoverCopies(std::string_view folder) {
 }
 
 bool sameFolder(std::string_view first, std::string_view second) {
-  struct stat one{};
-  struct stat two{};
+  struct stat one {};
+  struct stat two {};
   return statPlace(first, one, 0) && statPlace(second, two, 0) && S_ISDIR(one.st_mode) &&
          S_ISDIR(two.st_mode) && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
 }

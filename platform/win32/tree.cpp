@@ -1,16 +1,18 @@
 // Listings, folder creation and the whole-file copy over the wide Win32 API.
 // Every path goes to the system in its long form (\\?\C:\... or
 // \\?\UNC\server\share\...), so no path is cut at 260 characters.
+#include "platform/tree.h"
+
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/threads.h"
-#include "platform/tree.h"
 #include "platform/win32/text.h"
 
 namespace platform {
@@ -101,8 +103,8 @@ HANDLE findFirst(const std::wstring& specification, WIN32_FIND_DATAW& data) {
   HANDLE find = FindFirstFileExW(specification.c_str(), FindExInfoBasic, &data,
                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
-    find = FindFirstFileExW(specification.c_str(), FindExInfoStandard, &data,
-                            FindExSearchNameMatch, nullptr, 0);
+    find = FindFirstFileExW(specification.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
+                            nullptr, 0);
   }
   return find;
 }
@@ -160,9 +162,9 @@ bool FolderListing::next(TreeEntry& entry) {
     entry.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                  (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
                   data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-    entry.size = entry.folder ? 0
-                              : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) |
-                                    data.nFileSizeLow;
+    entry.size = entry.folder
+                     ? 0
+                     : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (entry.link && !entry.folder) {
       // The listing gives the link's own size (0); the copy carries the file
       // it points to, so that is the size that counts.
@@ -277,7 +279,8 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     const DWORD attributes = info.dwFileAttributes & kCarried;
-    if (!SetFileAttributesW(temporary.c_str(), attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) ||
+    if (!SetFileAttributesW(temporary.c_str(),
+                            attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) ||
         !MoveFileExW(temporary.c_str(), targetPath.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       outcome = FileCopy::failed;
@@ -312,8 +315,8 @@ namespace {
 
 bool folderIdentity(std::string_view path, BY_HANDLE_FILE_INFORMATION& info) {
   const HANDLE folder = CreateFileW(longPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (folder == INVALID_HANDLE_VALUE) return false;
   const bool ok = GetFileInformationByHandle(folder, &info) != 0 &&
                   (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -22,8 +22,8 @@ class WalkTest : public ::testing::Test {
     app::resetAppState();
     platform::headless::reset();
     platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
-    platform::createControl(app::kMainWindow,
-                            {app::kSourceInfoLine, platform::ControlKind::label, 0, 0, 100, 20, "", 0});
+    platform::createControl(app::kMainWindow, {app::kSourceInfoLine, platform::ControlKind::label,
+                                               0, 0, 100, 20, "", 0});
     std::random_device seed;
     root_ = fs::temp_directory_path() / ("ravelund-walk-" + std::to_string(seed()));
     fs::create_directories(root_);
@@ -119,8 +119,8 @@ TEST_F(WalkTest, NamesOutsideWindows1252AndLongPathsAreCountedAndMeasured) {
 TEST_F(WalkTest, LinksToFoldersAreLeftOutSoALoopEnds) {
   fs::create_directories(root_ / "a" / "b");
   write(root_ / "a" / "b" / "data", 100);
-  fs::create_directory_symlink("..", root_ / "a" / "b" / "up");        // to its parent
-  fs::create_directory_symlink(root_, root_ / "a" / "root");           // to the top
+  fs::create_directory_symlink("..", root_ / "a" / "b" / "up");         // to its parent
+  fs::create_directory_symlink(root_, root_ / "a" / "root");            // to the top
   fs::create_symlink(root_ / "a" / "b" / "data", root_ / "data-link");  // to a file
   fs::create_symlink(root_ / "gone", root_ / "dangling");
   // a, b, data, data-link (a file: counted with its target's size), dangling.
@@ -145,7 +145,8 @@ TEST_F(WalkTest, TwoThousandFoldersDeepNeedNoDeepStack) {
 
 // The listing under the walks.
 TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {
-  const fs::path root = fs::temp_directory_path() / ("ravelund-tree-" + std::to_string(std::random_device()()));
+  const fs::path root =
+      fs::temp_directory_path() / ("ravelund-tree-" + std::to_string(std::random_device()()));
   fs::create_directories(root / "sub");
   std::ofstream(root / "file", std::ios::binary) << "12345";
   std::ofstream(root / ".hidden") << "";
@@ -172,7 +173,7 @@ TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {
   EXPECT_EQ(seen, 3);  // no "." or ".."
   EXPECT_FALSE(listing.next(entry));
 
-  EXPECT_TRUE(listing.open(root.string() + "/sub", "*.*"));   // empty folder opens
+  EXPECT_TRUE(listing.open(root.string() + "/sub", "*.*"));  // empty folder opens
   EXPECT_FALSE(listing.next(entry));
   EXPECT_FALSE(listing.open(root.string() + "/sub", "*.txt"));  // nothing matches
   EXPECT_TRUE(listing.open(root.string(), "FI?E"));

@@ -1,9 +1,8 @@
 // The recursive copy and its file layer on Win32 file-system semantics:
 // attributes, replacing protected targets, long paths, names outside
 // Windows-1252, locked files and a copy stopped in the middle of a file.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <chrono>
 #include <string>
@@ -34,8 +33,9 @@ bool writeFile(const std::string& path, const std::string& bytes) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   CloseHandle(file);
   return ok;
 }
@@ -151,8 +151,8 @@ TEST_F(CopyTreeTest, ReplacesReadOnlyAndHiddenTargetsAndCarriesAttributesAndTime
   EXPECT_EQ(attributesOf(target_ + "\\plain.txt") & kVisible, 0u);
 
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  ASSERT_TRUE(GetFileAttributesExW(wide(target_ + "\\plain.txt").c_str(), GetFileExInfoStandard,
-                                   &data));
+  ASSERT_TRUE(
+      GetFileAttributesExW(wide(target_ + "\\plain.txt").c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, stamp.dwHighDateTime);
   EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, stamp.dwLowDateTime);
 
