@@ -47,6 +47,18 @@ void pump(int milliseconds) {
   }
 }
 
+// Dark blue pixels where the first words of the status line are drawn.
+int darkBluePixelsOfStatusText(HDC dc) {
+  int count = 0;
+  for (int x = 10; x < 200; ++x) {
+    for (int y = 282; y < 298; ++y) {
+      const COLORREF pixel = GetPixel(dc, x, y);
+      if (GetRValue(pixel) < 90 && GetGValue(pixel) < 90 && GetBValue(pixel) > 120) ++count;
+    }
+  }
+  return count;
+}
+
 // Waits on another thread for a message box with `caption`, reads its text
 // and presses `button`, while the test's thread sits inside the box.
 class BoxAnswerer {
@@ -214,24 +226,10 @@ TEST_F(MainWindowOnWindows, StatusLineIsPaintedOverTheBackgroundBand) {
   app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
   HDC dc = GetDC(window);
   // Somewhere in the first letters: dark blue strokes over the light band.
-  int darkBlue = 0;
-  for (int x = 10; x < 200; ++x) {
-    for (int y = 282; y < 298; ++y) {
-      const COLORREF pixel = GetPixel(dc, x, y);
-      if (GetRValue(pixel) < 90 && GetGValue(pixel) < 90 && GetBValue(pixel) > 120) ++darkBlue;
-    }
-  }
-  EXPECT_GT(darkBlue, 50);
+  EXPECT_GT(darkBluePixelsOfStatusText(dc), 50);
   // An empty status text restores the band exactly.
   app::setStatusText("");
-  darkBlue = 0;
-  for (int x = 10; x < 200; ++x) {
-    for (int y = 282; y < 298; ++y) {
-      const COLORREF pixel = GetPixel(dc, x, y);
-      if (GetRValue(pixel) < 90 && GetGValue(pixel) < 90 && GetBValue(pixel) > 120) ++darkBlue;
-    }
-  }
-  EXPECT_EQ(darkBlue, 0);
+  EXPECT_EQ(darkBluePixelsOfStatusText(dc), 0);
   ReleaseDC(window, dc);
 }
 
