@@ -19,7 +19,9 @@
 #   RAVELUND_BENCH_WIN_BUILD  Windows build folder configured with
 #                             cmake/mingw-w64.cmake (default build/bench-win);
 #                             the Wine rows are left out when it does not exist
-#   RAVELUND_BENCH_RUNS       runs per figure (default 3)
+#   RAVELUND_BENCH_RUNS       runs per native figure (default 3)
+#   RAVELUND_BENCH_WINE_RUNS  runs per Wine figure (default 1)
+#   RAVELUND_WINE_TIMEOUT     seconds one Wine run may take (default here 120)
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -27,6 +29,8 @@ work="${1:-/tmp/ravelund-bench}"
 build="${RAVELUND_BENCH_BUILD:-$root/build/bench}"
 win_build="${RAVELUND_BENCH_WIN_BUILD:-$root/build/bench-win}"
 runs="${RAVELUND_BENCH_RUNS:-3}"
+wine_runs="${RAVELUND_BENCH_WINE_RUNS:-1}"
+export RAVELUND_WINE_TIMEOUT="${RAVELUND_WINE_TIMEOUT:-120}"
 trees="$work/trees"
 out="$work/out"
 
@@ -103,10 +107,11 @@ compare() {
   ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
 }
 
-# measure PREPARE OURS: the same for one command; sets ours_s, ours_m.
+# measure PREPARE OURS: the same for one command, $wine_runs times; sets ours_s,
+# ours_m.
 measure() {
   local b_s=() b_k=() i
-  for ((i = 0; i < runs; i++)); do time_once "$1" "$2" b_s b_k; done
+  for ((i = 0; i < wine_runs; i++)); do time_once "$1" "$2" b_s b_k; done
   ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
 }
 
@@ -123,7 +128,8 @@ clear_out='rm -rf "$copy_out"'
 q() { printf '%q ' "$@"; }  # a command as one string for eval
 
 echo
-echo "trees in $trees; $runs runs per figure, median seconds, peak memory in MiB"
+echo "trees in $trees; median seconds of $runs runs natively, $wine_runs under Wine (limit" \
+  "$RAVELUND_WINE_TIMEOUT s); peak memory in MiB"
 echo "cores: $(nproc); file system: $(stat -f -c %T "$trees")"
 echo
 printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' \

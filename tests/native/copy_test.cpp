@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -278,6 +279,41 @@ TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
   platform::stopThread(thread);
   ASSERT_TRUE(platform::testing::waitAllThreads(5000));
   EXPECT_EQ(readAll(target_ / "large"), "previous version");
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+}
+
+TEST_F(CopyTest, AProcessKilledInTheMiddleOfAFileLeavesThePreviousVersion) {
+  const std::string large = randomBytes(16 * platform::kCopyChunkBytes, 4);
+  writeFile(source_ / "large", large);
+  fs::create_directories(target_);
+  writeFile(target_ / "large", "previous version");
+  // The child process copies slowly and ends abruptly, with no clean-up at all,
+  // once the temporary file holds a few chunks.
+  GTEST_FLAG_SET(death_test_style, "fast");
+  EXPECT_EXIT(
+      {
+        platform::testing::slowCopyChunks(20);
+        platform::startThread(
+            [this](int) {
+              return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags);
+            },
+            0);
+        for (int i = 0; i < 5000; ++i) {
+          const auto found = temporaryFilesIn(target_);
+          if (!found.empty() &&
+              fs::file_size(target_ / found[0]) >= 3 * platform::kCopyChunkBytes) {
+            std::_Exit(3);
+          }
+          std::this_thread::sleep_for(1ms);
+        }
+        std::_Exit(4);
+      },
+      ::testing::ExitedWithCode(3), "");
+  EXPECT_EQ(readAll(target_ / "large"), "previous version");
+  ASSERT_EQ(temporaryFilesIn(target_).size(), 1u);
+
+  EXPECT_EQ(copy(), 1);
+  EXPECT_TRUE(readAll(target_ / "large") == large);
   EXPECT_TRUE(temporaryFilesIn(target_).empty());
 }
 
