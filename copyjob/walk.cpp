@@ -34,6 +34,7 @@ void walkTree(std::string_view top, std::string_view pattern, platform::ListingD
   };
   std::string path = withSeparator(top);
   std::vector<Level> levels;
+  const platform::ListingBranch branch;
   const auto listFolder = [&] {
     Level level;
     level.pathLength = path.size();

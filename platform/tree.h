@@ -63,6 +63,25 @@ class FolderListing {
   State* state_ = nullptr;
 };
 
+// While one exists on a thread, the listings that thread opens reuse the
+// folders of the branch being walked: a folder is opened relative to its
+// nearest open ancestor, as `find` does, instead of from the root each time,
+// which keeps a walk of a very deep tree linear. A walk creates one for its
+// length; without one, each listing opens its folder by its full path.
+class ListingBranch {
+ public:
+  ListingBranch();
+  ~ListingBranch();
+  ListingBranch(const ListingBranch&) = delete;
+  ListingBranch& operator=(const ListingBranch&) = delete;
+
+  struct State;  // backend-defined
+
+ private:
+  State* state_ = nullptr;
+  State* previous_ = nullptr;
+};
+
 enum class FolderCreation { created, existed, failed };
 // Creates one folder level (the parent must exist). `existed` when a folder of
 // that name is already there (a bare drive such as "E:" included); `failed`

@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -197,6 +199,58 @@ void describe(FolderListing::State& state, const dirent& item, TreeEntry& entry)
 
 }  // namespace
 
+// The folders of the branch a walk is in, deepest last, each held open (as a
+// path-only descriptor) under its path with a trailing '/'.
+struct ListingBranch::State {
+  static constexpr std::size_t kMostHeld = 64;  // well inside the descriptor limit
+  std::vector<std::pair<std::string, int>> held;
+
+  ~State() {
+    for (const auto& [path, fd] : held) ::close(fd);
+  }
+
+  int openFolder(std::string_view folder) {
+    std::string key(folder);
+    if (key.back() != '/') key += '/';
+    while (!held.empty() && !key.starts_with(held.back().first)) {
+      ::close(held.back().second);
+      held.pop_back();
+    }
+    int fd = -1;
+    constexpr std::size_t kLongestRelative = 3000;
+    if (!held.empty() && key.size() - held.back().first.size() <= kLongestRelative) {
+      const std::string relative = key.substr(held.back().first.size());
+      fd = openat(held.back().second, relative.empty() ? "." : relative.c_str(),
+                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } else {
+      fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (fd < 0) return fd;
+    const int keep = openat(fd, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (keep >= 0) {
+      if (held.size() == kMostHeld) {
+        ::close(held.front().second);
+        held.erase(held.begin());
+      }
+      held.emplace_back(std::move(key), keep);
+    }
+    return fd;
+  }
+};
+
+namespace {
+thread_local ListingBranch::State* activeBranch = nullptr;
+}  // namespace
+
+ListingBranch::ListingBranch() : state_(new State), previous_(activeBranch) {
+  activeBranch = state_;
+}
+
+ListingBranch::~ListingBranch() {
+  activeBranch = previous_;
+  delete state_;
+}
+
 FolderListing::~FolderListing() { close(); }
 
 void FolderListing::close() {
@@ -209,7 +263,8 @@ void FolderListing::close() {
 bool FolderListing::open(std::string_view folder, std::string_view pattern, ListingDetail detail) {
   close();
   if (folder.empty()) return false;
-  const int fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = activeBranch ? activeBranch->openFolder(folder)
+                              : openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {

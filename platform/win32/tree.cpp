@@ -338,4 +338,9 @@ namespace testing {
 void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
 }  // namespace testing
 
+// Wide-API listings already take the long-path form; nothing to keep per branch.
+struct ListingBranch::State {};
+ListingBranch::ListingBranch() = default;
+ListingBranch::~ListingBranch() = default;
+
 }  // namespace platform
