@@ -144,6 +144,35 @@ TEST_F(WalkTest, TwoThousandFoldersDeepNeedNoDeepStack) {
 }
 
 // The listing under the walks.
+// The walks keep the folders of the current branch open and list each folder
+// relative to them; going back up and down other branches, past more levels
+// than are held, must still reach every folder exactly once.
+TEST_F(WalkTest, BranchesDeeperThanTheFoldersHeldOpenAreAllWalked) {
+  std::int64_t expectedSize = 0;
+  int expectedElements = 0;
+  for (const char* branch : {"a", "b", "c"}) {
+    fs::path folder = root_ / branch;
+    for (int depth = 0; depth < 150; ++depth) {
+      fs::create_directories(folder);
+      ++expectedElements;
+      if (depth % 50 == 49) {
+        write(folder / "f", static_cast<std::size_t>(depth));
+        expectedSize += depth;
+        ++expectedElements;
+      }
+      folder /= "n" + std::to_string(depth);
+    }
+  }
+  // Names that share a prefix with a walked folder must not be taken for its children.
+  fs::create_directory(root_ / "a2");
+  write(root_ / "a2" / "g", 7);
+  expectedSize += 7;
+  expectedElements += 2;
+  EXPECT_EQ(copyjob::countElements(0, text(root_)), expectedElements);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), expectedSize);
+  EXPECT_EQ(copyjob::folderTotalSize(text(root_ / "b"), "*.*"), 49 + 99 + 149);
+}
+
 TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {
   const fs::path root =
       fs::temp_directory_path() / ("ravelund-tree-" + std::to_string(std::random_device()()));
