@@ -119,6 +119,20 @@ TEST_F(MainWindowOnWindows, HasItsTitleClientSizeAndFixedFrame) {
   EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
 }
 
+TEST(ProgramResources, ManifestAsksForCommonControlsSix) {
+  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+  ASSERT_NE(found, nullptr);
+  const auto* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  const std::string manifest(bytes, SizeofResource(nullptr, found));
+  EXPECT_NE(manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""),
+            std::string::npos);
+  EXPECT_NE(manifest.find("processorArchitecture=\"amd64\" publicKeyToken=\"6595b64144ccf1df\" "
+                          "language=\"*\""),
+            std::string::npos);
+  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr)  // RT_GROUP_ICON
+      << "the program icon";
+}
+
 TEST_F(MainWindowOnWindows, IsCentredOnTheScreen) {
   RECT frame;
   GetWindowRect(mainWindow(), &frame);
