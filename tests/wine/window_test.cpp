@@ -13,6 +13,8 @@
 #include "app/program.h"
 #include "app/state.h"
 #include "app/status.h"
+#include "copyjob/job.h"
+#include "platform/threads.h"
 #include "platform/win32/text.h"
 
 namespace {
@@ -280,6 +282,42 @@ TEST_F(MainWindowOnWindows, ButtonClickArrivesAsAControlEvent) {
   EXPECT_EQ(event.window, app::kMainWindow);
   app::dispatchEvent(event);
   EXPECT_TRUE(answerer.found());
+}
+
+// The scan thread disables the window, writes the live count and enables the
+// window again through calls that the UI thread must serve; the UI thread
+// meanwhile adds up the size. None of it may hang, and the count must arrive.
+TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
+  wchar_t base[MAX_PATH];
+  GetTempPathW(MAX_PATH, base);
+  const std::wstring root = std::wstring(base) + L"ravelund-scan-é";
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW((root + L"\\vide").c_str(), nullptr);
+  CreateDirectoryW((root + L"\\plein").c_str(), nullptr);
+  const std::wstring files[] = {L"\\a", L"\\b", L"\\c", L"\\plein\\1", L"\\plein\\2",
+                                L"\\plein\\3", L"\\plein\\4"};
+  for (const auto& name : files) {
+    HANDLE file = CreateFileW((root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, "0123456789", 10, &written, nullptr);
+    CloseHandle(file);
+  }
+  const std::string source = narrow(root) + "\\";
+  app::appState().chosenSource = source;
+  copyjob::startScan(source);
+  EXPECT_EQ(app::appState().sourceTotalSize, 70);
+  const int scan = app::appState().scanThread;
+  ASSERT_NE(scan, 0);
+  ASSERT_TRUE(platform::pumpUntil([scan] { return !platform::threadRunning(scan); }, 20000));
+  EXPECT_EQ(textOf(GetDlgItem(mainWindow(), app::kSourceInfoLine)),
+            " 9 Eléments à copier, sous-dossiers inclus");
+  EXPECT_TRUE(IsWindowEnabled(mainWindow()));
+  EXPECT_EQ(app::appState().statusText.get(), "");
+  for (const auto& name : files) DeleteFileW((root + name).c_str());
+  RemoveDirectoryW((root + L"\\vide").c_str());
+  RemoveDirectoryW((root + L"\\plein").c_str());
+  RemoveDirectoryW(root.c_str());
 }
 
 TEST_F(MainWindowOnWindows, CloseBoxArrivesAsTheCloseEvent) {
