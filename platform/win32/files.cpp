@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
 namespace platform {
@@ -20,12 +21,9 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 namespace {
 
+using win32::longPath;
 using win32::narrow;
 using win32::widen;
-
-// Paths at least this long need the long-path prefix (folder creation stops
-// 12 characters short of the classic 260).
-constexpr std::size_t kLongPath = MAX_PATH - 12;
 
 // How long a file that another handle holds is waited for, in short steps:
 // readers hold the files for a moment only.
@@ -35,23 +33,6 @@ bool waitWhileBusy(ULONGLONG since) {
   if (GetTickCount64() - since >= kBusyWaitMs) return false;
   Sleep(1);
   return true;
-}
-
-// A path for the wide file functions: made absolute, which also turns "/"
-// into "\" and folds doubled separators, "." and "..", then given the long-path
-// prefix ("\\?\") when it is too long for the classic functions.
-std::wstring systemPath(std::string_view path) {
-  std::wstring wide = widen(path);
-  if (wide.empty() || wide.starts_with(L"\\\\?\\")) return wide;
-  const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return wide;
-  std::wstring full(needed, L'\0');
-  const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
-  if (length == 0 || length >= needed) return wide;
-  full.resize(length);
-  if (full.size() < kLongPath) return full;
-  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
 }
 
 // Asking about a drive without a medium fails quietly instead of putting up
@@ -120,7 +101,7 @@ PathInfo pathInfo(std::string_view path) {
 
   QuietDriveErrors quiet;
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(systemPath(part).c_str(), GetFileExInfoStandard, &data)) return {};
+  if (!GetFileAttributesExW(longPath(part).c_str(), GetFileExInfoStandard, &data)) return {};
   if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return {PathKind::folder, 0};
   return {PathKind::file, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow};
 }
@@ -153,7 +134,7 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
       share |= FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
   }
-  Handle file(CreateFileW(systemPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+  Handle file(CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
 
@@ -175,7 +156,7 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
 
 bool appendToFile(std::string_view path, std::string_view bytes) {
   Handle file(
-      openShared(systemPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
+      openShared(longPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
   if (!file.valid()) return false;
   LARGE_INTEGER zero{};
   const bool written =
@@ -184,7 +165,7 @@ bool appendToFile(std::string_view path, std::string_view bytes) {
 }
 
 bool createNewFile(std::string_view path, std::string_view bytes) {
-  const std::wstring target = systemPath(path);
+  const std::wstring target = longPath(path);
   Handle file(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
@@ -197,7 +178,7 @@ bool createNewFile(std::string_view path, std::string_view bytes) {
 bool replaceFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   if (path.empty()) return false;
-  const std::wstring target = systemPath(path);
+  const std::wstring target = longPath(path);
 
   // A new file beside the target, named after it, the process and the call.
   std::wstring temporary;
@@ -238,7 +219,7 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
   return false;
 }
 
-bool deleteFile(std::string_view path) { return DeleteFileW(systemPath(path).c_str()) != 0; }
+bool deleteFile(std::string_view path) { return DeleteFileW(longPath(path).c_str()) != 0; }
 
 DiskSpace diskSpace(std::string_view root, std::string_view /*path*/) {
   QuietDriveErrors quiet;
