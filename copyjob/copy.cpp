@@ -5,6 +5,7 @@
 
 #include "app/state.h"
 #include "copyjob/copyjob.h"
+#include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
@@ -12,12 +13,6 @@
 
 namespace copyjob {
 namespace {
-
-std::string withSeparator(std::string_view folder) {
-  std::string path(folder);
-  if (!path.empty() && !platform::isSeparator(path.back())) path += platform::kPathSeparator;
-  return path;
-}
 
 std::string_view withoutSeparators(std::string_view path) {
   while (path.size() > 1 && platform::isSeparator(path.back())) path.remove_suffix(1);

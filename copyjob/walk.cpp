@@ -7,6 +7,7 @@
 
 #include "app/state.h"
 #include "copyjob/copyjob.h"
+#include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
@@ -14,12 +15,6 @@
 
 namespace copyjob {
 namespace {
-
-std::string withSeparator(std::string_view folder) {
-  std::string path(folder);
-  if (!path.empty() && !platform::isSeparator(path.back())) path += platform::kPathSeparator;
-  return path;
-}
 
 void walkTree(std::string_view top, std::string_view pattern, platform::ListingDetail detail,
               const std::function<void(const platform::TreeEntry&)>& onEntry) {

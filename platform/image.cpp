@@ -79,6 +79,23 @@ Picture decodePng(std::span<const std::uint8_t> bytes) {
   return picture;
 }
 
+Picture cutPicture(const Picture& whole, int x, int y, int width, int height) {
+  Picture piece;
+  if (width <= 0 || height <= 0 || x < 0 || y < 0 || x + width > whole.width ||
+      y + height > whole.height) {
+    return piece;
+  }
+  piece.width = width;
+  piece.height = height;
+  piece.pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+  for (int row = 0; row < height; ++row) {
+    const auto start =
+        whole.pixels.begin() + static_cast<std::ptrdiff_t>((y + row) * whole.width + x);
+    piece.pixels.insert(piece.pixels.end(), start, start + width);
+  }
+  return piece;
+}
+
 Picture decodeIcon(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < 6 + 16 || readLe16(bytes.data()) != 0 || readLe16(bytes.data() + 2) != 1 ||
       readLe16(bytes.data() + 4) == 0) {

@@ -16,6 +16,9 @@ struct Picture {
 };
 
 Picture decodePng(std::span<const std::uint8_t> bytes);
+// The piece of `whole` at (x, y), width × height; empty when it does not lie
+// wholly inside.
+Picture cutPicture(const Picture& whole, int x, int y, int width, int height);
 // The first image of an icon file, when it is a 32-bit one (BMP or PNG inside).
 Picture decodeIcon(std::span<const std::uint8_t> bytes);
 

@@ -664,16 +664,9 @@ bool copyImageRect(int source, int target, int x, int y, int width, int height) 
   auto& w = world();
   std::lock_guard lock(w.mutex);
   const auto it = w.images.find(source);
-  if (it == w.images.end() || width <= 0 || height <= 0) return false;
-  const Picture& whole = it->second;
-  if (x < 0 || y < 0 || x + width > whole.width || y + height > whole.height) return false;
-  Picture piece;
-  piece.width = width;
-  piece.height = height;
-  for (int row = 0; row < height; ++row) {
-    const auto start = whole.pixels.begin() + static_cast<std::ptrdiff_t>((y + row) * whole.width + x);
-    piece.pixels.insert(piece.pixels.end(), start, start + width);
-  }
+  if (it == w.images.end()) return false;
+  Picture piece = cutPicture(it->second, x, y, width, height);
+  if (piece.empty()) return false;
   w.images[target] = std::move(piece);
   return true;
 }

@@ -99,17 +99,8 @@ bool copyImageRect(int source, int target, int x, int y, int width, int height) 
     auto& r = registry();
     std::lock_guard lock(r.mutex);
     const auto it = r.images.find(source);
-    if (it == r.images.end() || width <= 0 || height <= 0) return false;
-    const Picture& whole = it->second.picture;
-    if (x < 0 || y < 0 || x + width > whole.width || y + height > whole.height) return false;
-    piece.width = width;
-    piece.height = height;
-    piece.pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (int row = 0; row < height; ++row) {
-      const auto start = whole.pixels.begin() +
-                         static_cast<std::ptrdiff_t>((y + row) * whole.width + x);
-      piece.pixels.insert(piece.pixels.end(), start, start + width);
-    }
+    if (it == r.images.end()) return false;
+    piece = cutPicture(it->second.picture, x, y, width, height);
   }
   return createImage(target, piece, ImageKind::bitmap);
 }

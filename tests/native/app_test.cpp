@@ -209,6 +209,13 @@ TEST_F(MainWindowTest, StatusStripIsThePieceOfTheBackgroundUnderTheStatusLine) {
   }
 }
 
+TEST_F(MainWindowTest, APieceReachingOutsideThePictureIsNotCut) {
+  EXPECT_FALSE(platform::copyImageRect(app::kBackgroundImage, 99, 200, 330, 480, 20));
+  EXPECT_FALSE(platform::copyImageRect(app::kBackgroundImage, 99, -1, 0, 10, 10));
+  EXPECT_FALSE(platform::imageExists(99));
+  EXPECT_TRUE(platform::copyImageRect(app::kBackgroundImage, 99, 120, 322, 480, 20));
+}
+
 TEST_F(MainWindowTest, StartUpPaintsStatusBandThenBothLabels) {
   const auto draws = hl::draws();
   ASSERT_EQ(draws.size(), 4u);

@@ -1,0 +1,17 @@
+#pragma once
+// Path text helpers shared by the walks and the copy (private to copyjob/).
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace copyjob {
+
+// The folder with one separator at its end ("" stays "").
+inline std::string withSeparator(std::string_view folder) {
+  std::string path(folder);
+  if (!path.empty() && !platform::isSeparator(path.back())) path += platform::kPathSeparator;
+  return path;
+}
+
+}  // namespace copyjob
