@@ -6,6 +6,7 @@
 #include "app/state.h"
 #include "app/status.h"
 #include "copyjob/job.h"
+#include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -21,10 +22,6 @@ void startFolderIfEmpty(std::string& folder) {
 }
 
 }  // namespace
-
-bool journalFileExists() {
-  return platform::pathInfo(appState().journalPath).kind != platform::PathKind::missing;
-}
 
 void chooseSource() {
   AppState& state = appState();
@@ -98,7 +95,7 @@ void repaintAfterMove() {
 }
 
 void showReportsMenu() {
-  const bool exists = journalFileExists();
+  const bool exists = journal::journalExists();
   platform::setMenuItemEnabled(kReportsMenu, kOpenJournalItem, exists);
   platform::setMenuItemEnabled(kReportsMenu, kDeleteJournalItem, exists);
   const platform::Point cursor = platform::cursorPosition();
@@ -110,7 +107,7 @@ void openJournalCommand() {
 }
 
 void deleteJournalCommand() {
-  if (!journalFileExists()) return;
+  if (!journal::journalExists()) return;
   if (!platform::deleteFile(appState().journalPath)) {
     platform::messageBox("Erreur!", "Le fichier journal n'a pu être supprimé!",
                          platform::kBoxError);

@@ -13,7 +13,4 @@ void showReportsMenu();
 void openJournalCommand();
 void deleteJournalCommand();
 
-// True when an entry named like the journal exists.
-bool journalFileExists();
-
 }  // namespace app

@@ -14,6 +14,7 @@
 #include "app/state.h"
 #include "app/status.h"
 #include "copyjob/job.h"
+#include "journal/journal.h"
 #include "platform/threads.h"
 #include "platform/win32/text.h"
 
@@ -263,7 +264,7 @@ TEST_F(MainWindowOnWindows, HelpBoxShowsTheQuickHelp) {
 }
 
 TEST_F(MainWindowOnWindows, ReportsMenuItemsAreGreyedWithoutJournal) {
-  ASSERT_FALSE(app::journalFileExists());
+  ASSERT_FALSE(journal::journalExists());
   // The menu runs its own loop; a timer dispatched inside that loop ends it.
   const UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
   app::showReportsMenu();
