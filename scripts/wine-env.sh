@@ -225,3 +225,19 @@ ravelund_wine_stop_server() {
 ravelund_wine_fresh_prefix() {
   ravelund_wine_with_init_lock ravelund_wine_fresh_prefix_locked
 }
+
+# Waits for a child started in the background, passing an interrupt or a TERM
+# on to it (it runs in a process group of its own); its exit code lands in
+# `status`. A signal ends the first wait early, so the wait is repeated until
+# the child is gone.
+ravelund_wait_forwarding() {
+  local child="$1"
+  # shellcheck disable=SC2064  # the child's number is fixed now
+  trap "kill -TERM $child 2>/dev/null" INT TERM HUP
+  status=0
+  wait "$child" || status=$?
+  while kill -0 "$child" 2>/dev/null; do
+    status=0
+    wait "$child" || status=$?
+  done
+}

@@ -60,14 +60,7 @@ watcher=$!
 # In the background so that an interrupt or a TERM reaches this script, which
 # passes it on: `timeout` runs in a process group of its own.
 timeout -k 10 "$limit" wine "$program" "${arguments[@]}" <&0 2>"$scratch/stderr" 8>&- 9>&- &
-child=$!
-trap 'kill -TERM "$child" 2>/dev/null' INT TERM HUP
-status=0
-wait "$child" || status=$?
-while kill -0 "$child" 2>/dev/null; do
-  status=0
-  wait "$child" || status=$?
-done
+ravelund_wait_forwarding $!
 
 # A process the program left behind may hold the pipe; do not wait for it.
 for _ in {1..50}; do

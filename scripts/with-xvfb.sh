@@ -64,14 +64,7 @@ exit "$status"'
 # passes it on: `timeout` runs in a process group of its own.
 timeout -k 20 "$limit" xvfb-run -a -s "-screen 0 1280x1024x24" \
   bash -c "$inner" with-xvfb "$RAVELUND_ROOT/scripts/wine-env.sh" "$limit" "$@" <&0 8>&- &
-child=$!
-trap 'kill -TERM "$child" 2>/dev/null' INT TERM HUP
-status=0
-wait "$child" || status=$?
-while kill -0 "$child" 2>/dev/null; do
-  status=0
-  wait "$child" || status=$?
-done
+ravelund_wait_forwarding $!
 
 # After a timeout or an interrupt the clean-up inside never ran.
 ravelund_wine_stop_server
