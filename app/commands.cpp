@@ -103,7 +103,7 @@ void showReportsMenu() {
 }
 
 void openJournalCommand() {
-  // The journal window arrives with its own command; until then the item does nothing.
+  if (journal::journalExists()) journal::showJournalViewer();
 }
 
 void deleteJournalCommand() {

@@ -57,6 +57,7 @@ struct ControlHandler {
 };
 
 constexpr ControlHandler kControlHandlers[] = {
+    {kStartButton, copyjob::startCopy},
     {kSourceChooserButton, chooseSource},
     {kDestinationChooserButton, chooseDestination},
     {kCancelButton, copyjob::cancelAndQuit},

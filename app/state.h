@@ -111,6 +111,7 @@ struct AppState {
   std::atomic<int> copyThread{0};
   std::atomic<int> verifyThread{0};
   std::atomic<int> scanThread{0};
+  std::atomic<int> measureThread{0};  // the copy's progress measurement
   std::string copyTarget;
   std::string jobSource;
   std::string jobDestinationText;

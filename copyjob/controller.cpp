@@ -1,8 +1,23 @@
+// The copy job from the click on "Démarrer" to its end: the checks, the
+// journal's opening block, the copy thread with its two timers, the end of the
+// copy, the offer of a verification, and quitting while a job runs.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
 #include "app/state.h"
+#include "app/status.h"
+#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
 #include "journal/journal.h"
+#include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
+#include "settings/settings.h"
 
 namespace copyjob {
 namespace {
@@ -10,8 +25,243 @@ namespace {
 // Long enough for a stopped copy to finish its chunk and remove its
 // temporary file; short enough that quitting never feels stuck.
 constexpr int kStopWaitMs = 5000;
+constexpr int kCopyTickMs = 20;
+constexpr int kCopyMeasureMs = 3000;
+constexpr char kDateMask[] = "%dd/%mm/%yyyy à %hh:%ii:%ss";
+
+// What the threads of one job tell the main thread. Each job has its own, and
+// each thread keeps the one it was started for, so a measurement that ends
+// after its job never reaches the next job's bars.
+struct JobProgress {
+  std::atomic<std::int64_t> sourceBytes{-1};  // -1 until measured
+  std::atomic<std::int64_t> targetBytes{-1};
+  std::atomic<bool> freshMeasure{false};
+  std::mutex mutex;
+  std::vector<std::string> failed;  // source paths the copy could not copy
+};
+
+std::shared_ptr<JobProgress>& currentJob() {
+  static auto* job = new std::shared_ptr<JobProgress>(std::make_shared<JobProgress>());
+  return *job;
+}
+
+void setJobGroupEnabled(bool enabled) {
+  for (const int control : {app::kStartButton, app::kSourceChooserButton,
+                            app::kDestinationChooserButton, app::kSettingsButton,
+                            app::kJournalButton}) {
+    platform::setEnabled(control, enabled);
+  }
+}
+
+// Walks the job's source (once per job) and its target off the main thread;
+// the main thread shows the result at its next tick.
+void startMeasurement() {
+  app::AppState& state = app::appState();
+  if (platform::threadRunning(state.measureThread)) return;
+  state.measureThread = platform::startThread(
+      [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
+        if (job->sourceBytes < 0) job->sourceBytes = folderTotalSize(source, "*.*");
+        job->targetBytes = folderTotalSize(target, "*.*");
+        job->freshMeasure = true;
+        return 0;
+      },
+      0);
+}
+
+void showMeasuredProgress() {
+  JobProgress& job = *currentJob();
+  if (!job.freshMeasure.exchange(false)) return;
+  const std::int64_t source = job.sourceBytes;
+  const std::int64_t target = job.targetBytes;
+  double percent = 0;
+  if (source > 0) {
+    // Rounded to the nearest whole number, halves to even.
+    percent = std::nearbyint(static_cast<double>(target) / static_cast<double>(source) * 100.0);
+  }
+  // Files already in the target count too, so the measure can pass 100.
+  percent = std::clamp(percent, 0.0, 100.0);
+  platform::setProgressValue(app::kOverallProgressBar, static_cast<std::int64_t>(percent));
+  platform::redrawNow(app::kOverallProgressBar);
+}
+
+void journalFailedStart() {
+  settings::loadOptionFlags();
+  if (app::appState().options.log != 1) return;
+  journal::appendJournalLine(journal::upperCaseText(
+      "Erreur! La copie de [ " + jobFolderName(app::appState().jobSource) + " ] a échouée!"));
+}
+
+std::string missingFieldText(bool sourceEmpty, bool destinationEmpty) {
+  if (sourceEmpty && destinationEmpty) {
+    return "Vous devez choisir un répertoire à copier et sa destination!";
+  }
+  if (sourceEmpty) return "Vous devez choisir un répertoire à copier!";
+  return "Vous devez choisir un répertoire de destination!";
+}
+
+void journalOpeningBlock() {
+  const app::AppState& state = app::appState();
+  journal::ensureJournal();
+  const std::string date = journal::formatDate(kDateMask, journal::currentDate());
+  journal::appendJournalLine(journalBlockHeader(jobFolderName(state.jobSource)));
+  journal::appendJournalLine("Démarrage de la copie le : " + date);
+  journal::appendJournalLine("Emplacement original : " + state.jobSource);
+  journal::appendJournalLine("Destination : " + state.jobDestinationText);
+  journal::appendJournalLine("- Identification du support = " + state.volumeRootText);
+  journal::appendJournalLine("- Type de partition = " + state.volumeTypeText);
+  journal::appendJournalLine("- Capacité totale = " + state.volumeCapacityText);
+  journal::appendJournalLine("- Espace disponible = " + state.volumeFreeText);
+}
+
+std::vector<std::string> failedElements() {
+  JobProgress& job = *currentJob();
+  std::lock_guard lock(job.mutex);
+  return job.failed;
+}
+
+// The copied folder in the shell, when the option asks for it and it exists.
+void openCopiedFolderIfAsked() {
+  const app::AppState& state = app::appState();
+  if (state.options.opencopy == 1 &&
+      platform::pathInfo(state.copyTarget).kind == platform::PathKind::folder) {
+    platform::exploreFolder(state.copyTarget);
+  }
+}
 
 }  // namespace
+
+void startCopy() {
+  app::AppState& state = app::appState();
+  const std::string source = platform::getText(app::kSourceField);
+  const std::string destination = platform::getText(app::kDestinationField);
+  if (source.empty() || destination.empty()) {
+    platform::messageBox("Thread error!", missingFieldText(source.empty(), destination.empty()),
+                         platform::kBoxWarning);
+    return;
+  }
+  // The job keeps its own folders: the fields stay editable during the copy,
+  // but the end box, the verification and the folder opened at the end are
+  // about the folders this copy used. Destination and name are joined with
+  // exactly one separator, as the copy itself joins them.
+  state.jobSource = source;
+  state.copyTarget = copyTargetPath(destination, source);
+  state.jobDestinationText = state.copyTarget.substr(0, state.copyTarget.size() - 1);
+
+  settings::loadOptionFlags();
+  if (state.options.log == 1) journalOpeningBlock();
+
+  currentJob() = std::make_shared<JobProgress>();
+  platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
+  app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
+  state.copyThread = platform::startThread(
+      [job = currentJob(), source, target = state.copyTarget](int) {
+        std::vector<std::string> failed;
+        copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, &failed);
+        std::lock_guard lock(job->mutex);
+        job->failed = std::move(failed);
+        return 0;
+      },
+      1);
+  // The thread's number tells a failed start: a copy with nothing to do may
+  // already have ended, and is then a finished copy for the next tick.
+  if (state.copyThread != 0) {
+    platform::startTimer(app::kMainWindow, app::kCopyMeasureTimer, kCopyMeasureMs,
+                         onCopyMeasureTick);
+    setJobGroupEnabled(false);
+    startMeasurement();
+    return;
+  }
+  platform::messageBox("Thread error!", "Le thread n'a pu se lancer", platform::kBoxError);
+  app::setStatusText("La copie a échouée!");
+  platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
+  platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
+  setJobGroupEnabled(true);
+  journalFailedStart();
+}
+
+void onCopyTick() {
+  if (!platform::threadRunning(app::appState().copyThread)) {
+    finishCopy();
+    return;
+  }
+  std::int64_t value = platform::progressValue(app::kActivityBar) + 1;
+  if (value >= 100) value = 1;
+  platform::setProgressValue(app::kActivityBar, value);
+  showMeasuredProgress();
+}
+
+void onCopyMeasureTick() {
+  if (!platform::threadRunning(app::appState().copyThread)) {
+    platform::setProgressValue(app::kOverallProgressBar, 100);
+    return;
+  }
+  showMeasuredProgress();
+  startMeasurement();
+}
+
+void finishCopy() {
+  app::AppState& state = app::appState();
+  platform::setProgressValue(app::kActivityBar, 100);
+  app::setStatusText("La copie du dossier est terminée.");
+  platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
+  platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
+  // A measurement still walking the target belongs to a job that is over.
+  platform::stopThread(state.measureThread);
+  platform::setProgressValue(app::kOverallProgressBar, 100);
+
+  const std::vector<std::string> failed = failedElements();
+  const std::string endText = "La copie de " + jobFolderName(state.jobSource) + " est terminée.";
+  if (failed.empty()) {
+    platform::messageBox("Copie", endText, platform::kBoxInformation);
+  } else {
+    platform::messageBox("Copie",
+                         endText + "\r\r" + std::to_string(failed.size()) +
+                             " élément(s) n'ont pu être copié(s).",
+                         platform::kBoxWarning);
+  }
+  platform::setProgressValue(app::kActivityBar, 0);
+  platform::setProgressValue(app::kOverallProgressBar, 0);
+  platform::setText(app::kSourceInfoLine, "");
+  platform::setText(app::kDestinationInfoLine, "");
+  app::setStatusText("");
+  setJobGroupEnabled(true);
+
+  settings::loadOptionFlags();
+  if (state.options.log == 1) {
+    for (const auto& path : failed) journal::appendJournalLine("Echec de la copie : " + path);
+  }
+  if (state.options.verif == 1) {
+    startVerification();
+    return;
+  }
+  const int answer = platform::messageBox(
+      "Vérification", "Voulez-vous effectuer une vérification de la copie?", platform::kBoxYesNo);
+  if (answer == platform::kAnswerYes) {
+    startVerification();
+    return;
+  }
+  if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
+  openCopiedFolderIfAsked();
+}
+
+void startVerification() {
+  app::AppState& state = app::appState();
+  platform::setWindowEnabled(app::kMainWindow, false);
+  app::setStatusText("");
+  // The timer goes first: a quick verification stops it when it ends, which
+  // must not come before it was started.
+  platform::startTimer(app::kMainWindow, app::kVerifyTickTimer, 10, onVerifyTick);
+  state.verifyThread = platform::startThread(
+      [source = state.jobSource, target = state.copyTarget](int) {
+        return verifyThreadMain(source, target);
+      },
+      0);
+  if (state.verifyThread != 0) return;
+  // Only the verification would enable the window again.
+  platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
+  platform::setWindowEnabled(app::kMainWindow, true);
+  platform::messageBox("Thread error!", "Le thread n'a pu se lancer", platform::kBoxError);
+}
 
 void cancelAndQuit() {
   app::AppState& state = app::appState();
@@ -31,23 +281,32 @@ void cancelAndQuit() {
     return;
   }
   platform::resumeThread(copyThread);
+  platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
 }
 
 void stopJobThreads() {
   app::AppState& state = app::appState();
   const int copyThread = state.copyThread;
   const int verifyThread = state.verifyThread;
+  const int measureThread = state.measureThread;
   if (platform::threadRunning(copyThread)) {
     platform::stopThread(copyThread);
     platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
     platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
   }
+  platform::stopThread(measureThread);
   if (platform::threadRunning(verifyThread)) {
     platform::stopThread(verifyThread);
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
+    // A journal window opened by the verification keeps its thread alive
+    // until it closes.
+    platform::postClose(app::kJournalWindow);
   }
   platform::pumpUntil(
-      [&] { return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread); },
+      [&] {
+        return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
+               !platform::threadRunning(measureThread);
+      },
       kStopWaitMs);
 }
 

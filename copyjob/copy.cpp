@@ -49,6 +49,12 @@ struct TreeCopy {
   std::string targetPath;     // its copy, ending with a separator
   int result = 1;
   bool stopped = false;
+  std::vector<std::string>* failed = nullptr;
+
+  void fail(std::string_view path) {
+    result = 0;
+    if (failed) failed->emplace_back(path);
+  }
 };
 
 struct Level {
@@ -73,13 +79,13 @@ Level copyOneFolder(TreeCopy& copy) {
   level.targetLength = copy.targetPath.size();
   platform::FolderListing listing;
   if (!listing.open(copy.sourcePath, copy.pattern, platform::ListingDetail::kinds)) {
-    copy.result = 0;  // nothing is created for a source that cannot be listed
+    copy.fail(copy.sourcePath);  // nothing is created for a source that cannot be listed
     return level;
   }
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
   const platform::FolderCreation creation = platform::createFolder(bareTarget);
   if (creation == platform::FolderCreation::failed) {
-    copy.result = 0;
+    copy.fail(copy.sourcePath);
     return level;
   }
   // A folder made just now holds nothing: no leftovers to clear, no target
@@ -112,7 +118,7 @@ Level copyOneFolder(TreeCopy& copy) {
       case platform::FileCopy::copied:
         break;
       case platform::FileCopy::failed:
-        copy.result = 0;  // skipped; the rest is still copied
+        copy.fail(sourceFile);  // skipped; the rest is still copied
         break;
       case platform::FileCopy::stopped:
         copy.stopped = true;
@@ -125,9 +131,10 @@ Level copyOneFolder(TreeCopy& copy) {
 }  // namespace
 
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
-                   unsigned flags) {
+                   unsigned flags, std::vector<std::string>* failed) {
   if (source.empty() || target.empty()) return 0;
   TreeCopy copy;
+  copy.failed = failed;
   copy.pattern = pattern.empty() ? std::string_view("*.*") : pattern;
   copy.flags = flags;
   copy.topTarget = withoutSeparators(target);

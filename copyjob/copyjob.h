@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace copyjob {
 
@@ -28,6 +29,16 @@ std::int32_t countElements(int level, std::string_view folder);
 // `pattern`, in sub-folders whose names match it too ("*.*" for all).
 std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern);
 
+// What a tree holds, found by the same walk: the total size of its files and
+// the numbers of its files and sub-folders (the folder itself excluded).
+struct TreeTotals {
+  std::int64_t bytes = 0;
+  std::int64_t files = 0;
+  std::int64_t folders = 0;
+  friend bool operator==(const TreeTotals&, const TreeTotals&) = default;
+};
+TreeTotals treeTotals(std::string_view folder);
+
 // ---- Recursive copy -------------------------------------------------------------------
 
 enum CopyFlags : unsigned {
@@ -46,8 +57,10 @@ enum CopyFlags : unsigned {
 // stop asked of the copying thread (it ends within one chunk of a file). Links
 // to folders are not copied; the target folder met inside the source (a copy
 // into its own sub-folder) is not copied into itself.
+// When `failed` is given, the path of each source file or folder that could not
+// be copied is added to it, in the order met.
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
-                   unsigned flags);
+                   unsigned flags, std::vector<std::string>* failed = nullptr);
 
 // The copy thread: reads the source and destination path fields, copies the
 // source tree into copyTargetPath(destination, source) with every file and

@@ -1,6 +1,7 @@
 #pragma once
 // The copy job's steps that talk to the main window: the scan started when a
 // source is chosen, the free-space check, and quitting with a job running.
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,32 @@ int scanThreadMain(const std::string& source);
 // Compares the source's total size with the destination's free bytes, shows
 // both, warns when the space is short and journals the figures.
 void checkFreeSpace();
+
+// Control 15: checks both path fields, journals the job's opening block,
+// starts the copy thread with the activity and measurement timers, and greys
+// the job's controls until the copy ends.
+void startCopy();
+// Timer 1 (20 ms): sweeps the activity bar while the copy runs, shows a fresh
+// measurement, and runs finishCopy once the copy thread has ended.
+void onCopyTick();
+// Timer 3 (3 s): measures the copied tree against the job's source, off the
+// main thread.
+void onCopyMeasureTick();
+// The end of a copy: the end box (a warning listing the count of elements
+// that could not be copied), the fields' lines cleared, the job's controls
+// enabled, then the verification at once or on request.
+void finishCopy();
+// Disables the main window and starts the verification thread with timer 2.
+void startVerification();
+
+// Timer 2 (10 ms): sweeps the activity bar while the verification runs.
+void onVerifyTick();
+// Body of the verification thread: measures `source` and its copy `target`,
+// shows and journals the verdict, then opens the journal window and the copy
+// when the options ask for them.
+int verifyThreadMain(const std::string& source, const std::string& target);
+// A size in mebibytes with three decimals, as the verification shows it.
+std::string megabyteText(std::int64_t bytes);
 
 // Control 16: pauses a running copy and asks whether to cancel it and quit;
 // with no copy running, quits at once.

@@ -99,4 +99,19 @@ std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern) 
   return static_cast<std::int64_t>(total);
 }
 
+TreeTotals treeTotals(std::string_view folder) {
+  TreeTotals totals;
+  std::uint64_t bytes = 0;
+  walkTree(folder, "*.*", platform::ListingDetail::sizes, [&](const platform::TreeEntry& entry) {
+    if (entry.folder) {
+      ++totals.folders;
+    } else {
+      ++totals.files;
+      bytes += entry.size;
+    }
+  });
+  totals.bytes = static_cast<std::int64_t>(bytes);
+  return totals;
+}
+
 }  // namespace copyjob

@@ -55,6 +55,14 @@ bool journalExists();
 // Empty when the file cannot be read.
 std::vector<std::string> readJournalLines();
 
+// ---- The journal window ----------------------------------------------------------
+
+// Opens the journal window with every line deciphered and runs its loop on the
+// calling thread until the user closes it (or it is closed for the program's
+// exit); the main window takes no input meanwhile. When the window cannot be
+// opened, returns at once and leaves the main window as it was.
+void showJournalViewer();
+
 // ---- Dates ---------------------------------------------------------------------------
 
 DateValue currentDate();

@@ -52,6 +52,9 @@ struct WindowSpec {
 // Opens a top-level window centred on the screen and shows it.
 bool openWindow(int window, const WindowSpec& spec);
 void closeWindow(int window);
+// Asks the window to close as its close box does: the thread that owns it gets
+// a close event. Any thread; returns at once.
+void postClose(int window);
 bool windowExists(int window);
 void setWindowEnabled(int window, bool enabled);
 bool isWindowEnabled(int window);
@@ -106,6 +109,8 @@ bool isChecked(int control);
 // Rich-text area: raises the text limit, turns on wrapping, adds a last line.
 void setTextLimit(int control, std::int64_t characters);
 void appendLine(int control, std::string_view line);
+// Rich-text area: replaces its whole text by these lines, in one go.
+void setAllLines(int control, const std::vector<std::string>& lines);
 
 // ---- Status bar, popup menu, tooltips -----------------------------------------
 

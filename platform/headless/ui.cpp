@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/files.h"
@@ -26,6 +27,14 @@ struct Timer {
 struct Menu {
   std::vector<MenuEntry> entries;
   std::map<int, bool> enabled;
+};
+
+// A window call made from a thread other than the window's own, waiting to be
+// run there.
+struct Call {
+  std::thread::id owner;
+  const std::function<void()>* work = nullptr;
+  bool done = false;
 };
 
 struct World {
@@ -62,6 +71,11 @@ struct World {
   std::thread::id programThread;
   bool programActive = false;
   bool uiWaiting = false;
+
+  // The thread that opened each window: its controls and timers are served
+  // there, as a window's messages are on Win32.
+  std::map<int, std::thread::id> windowOwners;
+  std::deque<Call*> calls;
 };
 
 World& world() {
@@ -71,6 +85,83 @@ World& world() {
 
 bool onProgramThread(const World& w) {
   return w.programActive && std::this_thread::get_id() == w.programThread;
+}
+
+// The thread that serves calls to `window`, when a program runs on a UI thread
+// of its own and the window belongs to another thread than the caller's.
+// Without a program thread (handlers called straight from a test) every call
+// runs at once on the calling thread.
+std::optional<std::thread::id> servingThread(const World& w, int window) {
+  if (!w.programActive) return std::nullopt;
+  const auto it = w.windowOwners.find(window);
+  const std::thread::id owner = it == w.windowOwners.end() ? w.programThread : it->second;
+  if (owner == std::this_thread::get_id()) return std::nullopt;
+  return owner;
+}
+
+// Runs the calls queued for the calling thread. Called with the lock held;
+// releases it while each call runs.
+void serveCalls(World& w, std::unique_lock<std::mutex>& lock) {
+  const auto me = std::this_thread::get_id();
+  for (;;) {
+    const auto it = std::find_if(w.calls.begin(), w.calls.end(),
+                                 [&](const Call* call) { return call->owner == me; });
+    if (it == w.calls.end()) return;
+    Call* call = *it;
+    w.calls.erase(it);
+    lock.unlock();
+    (*call->work)();
+    lock.lock();
+    call->done = true;
+    w.changed.notify_all();
+  }
+}
+
+bool hasCallsFor(const World& w, std::thread::id thread) {
+  return std::any_of(w.calls.begin(), w.calls.end(),
+                     [&](const Call* call) { return call->owner == thread; });
+}
+
+// Runs `work` on the thread that owns `window` and waits for it, the way a
+// sent message waits on Win32: a worker that touches a control while the UI
+// thread is busy waits until the UI thread dispatches again.
+void runOnOwner(int window, const std::function<void()>& work) {
+  World& w = world();
+  std::unique_lock lock(w.mutex);
+  const auto owner = servingThread(w, window);
+  if (!owner) {
+    lock.unlock();
+    work();
+    return;
+  }
+  Call call{*owner, &work, false};
+  w.calls.push_back(&call);
+  w.changed.notify_all();
+  // A program that has ended serves nobody: the call then runs here.
+  w.changed.wait(lock, [&] { return call.done || !w.programActive; });
+  if (call.done) return;
+  w.calls.erase(std::find(w.calls.begin(), w.calls.end(), &call));
+  lock.unlock();
+  work();
+}
+
+int windowOfControl(int control) {
+  World& w = world();
+  std::lock_guard lock(w.mutex);
+  const auto it = w.controls.find(control);
+  return it == w.controls.end() ? -1 : it->second.window;
+}
+
+template <typename Result, typename Work>
+Result onControlOwner(int control, Work work) {
+  Result result{};
+  runOnOwner(windowOfControl(control), [&] { result = work(); });
+  return result;
+}
+
+template <typename Work>
+void onControlOwner(int control, Work work) {
+  runOnOwner(windowOfControl(control), [&] { work(); });
 }
 
 bool controlReachable(const World& w, int number) {
@@ -133,6 +224,7 @@ void reset() {
   w.addresses.clear();
   w.programActive = false;
   w.uiWaiting = false;
+  w.windowOwners.clear();
 }
 
 void pressControl(int control) {
@@ -209,7 +301,8 @@ bool waitIdle(int timeoutMs) {
   World& w = world();
   std::unique_lock lock(w.mutex);
   return w.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-    return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty());
+    return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty() &&
+                                !hasCallsFor(w, w.programThread));
   });
 }
 
@@ -253,7 +346,8 @@ void advanceTime(int milliseconds) {
       w.ticks.push_back(key);
       w.changed.notify_all();
       w.changed.wait_for(lock, std::chrono::seconds(10), [&] {
-        return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty());
+        return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty() &&
+                                    !hasCallsFor(w, w.programThread));
       });
     } else {
       lock.unlock();
@@ -396,12 +490,26 @@ using headless::world;
 
 namespace {
 
+// Changes a control on the thread that owns its window.
 template <typename Change>
 void changeControl(int number, Change change) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(number);
-  if (it != w.controls.end()) change(it->second);
+  headless::onControlOwner(number, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.controls.find(number);
+    if (it != w.controls.end()) change(it->second);
+  });
+}
+
+// Reads a control on the thread that owns its window.
+template <typename Result, typename Read>
+Result readControl(int number, Result missing, Read read) {
+  return headless::onControlOwner<Result>(number, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.controls.find(number);
+    return it == w.controls.end() ? missing : read(it->second);
+  });
 }
 
 }  // namespace
@@ -422,10 +530,13 @@ bool openWindow(int window, const WindowSpec& spec) {
   state.spec = spec;
   state.open = true;
   w.windows[window] = state;
+  w.windowOwners[window] = std::this_thread::get_id();
   return true;
 }
 
-void closeWindow(int window) {
+namespace {
+
+void closeWindowHere(int window) {
   auto& w = world();
   std::lock_guard lock(w.mutex);
   const auto it = w.windows.find(window);
@@ -439,6 +550,22 @@ void closeWindow(int window) {
   }
 }
 
+}  // namespace
+
+void closeWindow(int window) {
+  headless::runOnOwner(window, [&] { closeWindowHere(window); });
+}
+
+void postClose(int window) {
+  auto& w = world();
+  std::lock_guard lock(w.mutex);
+  const auto it = w.windows.find(window);
+  if (it == w.windows.end() || !it->second.open) return;
+  w.events.push_back({kEventClose, window, 0});
+  w.changed.notify_all();
+}
+
+
 bool windowExists(int window) {
   auto& w = world();
   std::lock_guard lock(w.mutex);
@@ -447,10 +574,12 @@ bool windowExists(int window) {
 }
 
 void setWindowEnabled(int window, bool enabled) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.windows.find(window);
-  if (it != w.windows.end()) it->second.enabled = enabled;
+  headless::runOnOwner(window, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.windows.find(window);
+    if (it != w.windows.end()) it->second.enabled = enabled;
+  });
 }
 
 bool isWindowEnabled(int window) {
@@ -461,10 +590,12 @@ bool isWindowEnabled(int window) {
 }
 
 void updateWindowNow(int window) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.windows.find(window);
-  if (it != w.windows.end()) ++it->second.updates;
+  headless::runOnOwner(window, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.windows.find(window);
+    if (it != w.windows.end()) ++it->second.updates;
+  });
 }
 
 bool createControl(int window, const ControlSpec& spec) {
@@ -502,20 +633,20 @@ void closeContainer() {
 bool controlExists(int control) { return headless::hasControl(control); }
 
 void setText(int control, std::string_view text) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  if (it == w.controls.end()) return;
-  it->second.text = std::string(text);
-  ++it->second.textChanges;
-  w.textHistory[control].emplace_back(text);
+  headless::onControlOwner(control, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.controls.find(control);
+    if (it == w.controls.end()) return;
+    it->second.text = std::string(text);
+    ++it->second.textChanges;
+    w.textHistory[control].emplace_back(text);
+  });
 }
 
 std::string getText(int control) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  return it == w.controls.end() ? std::string{} : it->second.text;
+  return readControl(control, std::string{},
+                     [](const headless::ControlState& c) { return c.text; });
 }
 
 void setEnabled(int control, bool enabled) {
@@ -523,10 +654,7 @@ void setEnabled(int control, bool enabled) {
 }
 
 bool isEnabled(int control) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  return it != w.controls.end() && it->second.enabled;
+  return readControl(control, false, [](const headless::ControlState& c) { return c.enabled; });
 }
 
 void setTextColour(int control, Rgb colour) {
@@ -550,10 +678,8 @@ void setProgressValue(int control, std::int64_t value) {
 }
 
 std::int64_t progressValue(int control) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  return it == w.controls.end() ? 0 : it->second.progressValue;
+  return readControl(control, std::int64_t{0},
+                     [](const headless::ControlState& c) { return c.progressValue; });
 }
 
 void redrawNow(int) {}
@@ -563,10 +689,7 @@ void setChecked(int control, bool checked) {
 }
 
 bool isChecked(int control) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  return it != w.controls.end() && it->second.checked;
+  return readControl(control, false, [](const headless::ControlState& c) { return c.checked; });
 }
 
 void setTextLimit(int control, std::int64_t characters) {
@@ -575,6 +698,10 @@ void setTextLimit(int control, std::int64_t characters) {
 
 void appendLine(int control, std::string_view line) {
   changeControl(control, [&](headless::ControlState& c) { c.lines.emplace_back(line); });
+}
+
+void setAllLines(int control, const std::vector<std::string>& lines) {
+  changeControl(control, [&](headless::ControlState& c) { c.lines = lines; });
 }
 
 bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges,
@@ -592,14 +719,23 @@ bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdg
 }
 
 void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.statusBars.find(statusBar);
-  if (it == w.statusBars.end() || field < 0 ||
-      static_cast<std::size_t>(field) >= it->second.fields.size()) {
-    return;
+  int window = -1;
+  {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.statusBars.find(statusBar);
+    if (it != w.statusBars.end()) window = it->second.window;
   }
-  it->second.fields[static_cast<std::size_t>(field)] = {std::string(text), style};
+  headless::runOnOwner(window, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.statusBars.find(statusBar);
+    if (it == w.statusBars.end() || field < 0 ||
+        static_cast<std::size_t>(field) >= it->second.fields.size()) {
+      return;
+    }
+    it->second.fields[static_cast<std::size_t>(field)] = {std::string(text), style};
+  });
 }
 
 bool createPopupMenu(int menu, const std::vector<MenuEntry>& entries) {
@@ -707,11 +843,18 @@ void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour
   w.draws.push_back(record);
 }
 
+// The next event for a window of the calling thread. The program thread also
+// takes events for windows nobody opened and runs the timers; a worker thread
+// that opened a window (the journal window at the end of a verification) takes
+// that window's events.
 Event waitEvent() {
   auto& w = world();
+  const auto me = std::this_thread::get_id();
   std::unique_lock lock(w.mutex);
   for (;;) {
-    if (!w.ticks.empty()) {
+    headless::serveCalls(w, lock);
+    const bool programThread = headless::onProgramThread(w);
+    if (programThread && !w.ticks.empty()) {
       const auto key = w.ticks.front();
       w.ticks.pop_front();
       lock.unlock();
@@ -719,46 +862,63 @@ Event waitEvent() {
       lock.lock();
       continue;
     }
-    if (!w.events.empty()) {
-      const Event event = w.events.front();
-      w.events.pop_front();
+    const auto mine = std::find_if(w.events.begin(), w.events.end(), [&](const Event& event) {
+      const auto owner = w.windowOwners.find(event.window);
+      return owner == w.windowOwners.end() ? programThread || !w.programActive
+                                           : owner->second == me;
+    });
+    if (mine != w.events.end()) {
+      const Event event = *mine;
+      w.events.erase(mine);
       return event;
     }
     // Called straight from a test (no program thread): nothing more will come.
-    if (!headless::onProgramThread(w)) return {kEventClose, -1, 0};
-    w.uiWaiting = true;
-    w.changed.notify_all();
-    w.changed.wait(lock, [&] { return !w.ticks.empty() || !w.events.empty(); });
-    w.uiWaiting = false;
+    if (!w.programActive) return {kEventClose, -1, 0};
+    if (programThread) {
+      w.uiWaiting = true;
+      w.changed.notify_all();
+    }
+    w.changed.wait(lock);
+    if (programThread) w.uiWaiting = false;
   }
 }
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!done()) {
+  auto& w = world();
+  for (;;) {
+    {
+      std::unique_lock lock(w.mutex);
+      headless::serveCalls(w, lock);
+    }
+    if (done()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return done();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    std::unique_lock lock(w.mutex);
+    w.changed.wait_for(lock, std::chrono::milliseconds(2));
   }
-  return true;
 }
 
 void startTimer(int window, int timer, int milliseconds, std::function<void()> callback) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  headless::Timer record;
-  record.window = window;
-  record.timer = timer;
-  record.period = milliseconds;
-  record.nextDue = w.now + std::max(1, milliseconds);
-  record.order = ++w.timerOrder;
-  record.callback = std::move(callback);
-  w.timers[{window, timer}] = std::move(record);
+  headless::runOnOwner(window, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    headless::Timer record;
+    record.window = window;
+    record.timer = timer;
+    record.period = milliseconds;
+    record.nextDue = w.now + std::max(1, milliseconds);
+    record.order = ++w.timerOrder;
+    record.callback = std::move(callback);
+    w.timers[{window, timer}] = std::move(record);
+  });
 }
 
 void stopTimer(int window, int timer) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.timers.erase({window, timer});
+  headless::runOnOwner(window, [&] {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    w.timers.erase({window, timer});
+  });
 }
 
 int messageBox(std::string_view caption, std::string_view text, int kind) {

@@ -317,6 +317,10 @@ void closeWindow(int window) {
   runOnOwnerThread(hwnd, [hwnd] { DestroyWindow(hwnd); });
 }
 
+void postClose(int window) {
+  if (HWND hwnd = windowHandle(window)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+}
+
 bool windowExists(int window) { return windowHandle(window) != nullptr; }
 
 void setWindowEnabled(int window, bool enabled) {
@@ -566,6 +570,22 @@ void appendLine(int control, std::string_view line) {
   std::wstring text = (length > 0 ? L"\r\n" : L"") + widen(line);
   SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
   SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void setAllLines(int control, const std::vector<std::string>& lines) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return;
+  std::string text;
+  std::size_t size = 0;
+  for (const auto& line : lines) size += line.size() + 2;
+  text.reserve(size);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += "\r\n";
+    text += lines[i];
+  }
+  // One message for the whole text: a journal of many thousand lines would
+  // otherwise cost one reformatting of the area per line.
+  SetWindowTextW(hwnd, widen(text).c_str());
 }
 
 // ---- Status bar, popup menu, tooltips ----------------------------------------------

@@ -1,0 +1,97 @@
+// The verification after a copy: the source and the copied tree measured on a
+// thread of their own, the verdict, the journal's closing block, and the
+// journal window and copied folder when the options ask for them.
+#include <cstdio>
+#include <string>
+
+#include "app/state.h"
+#include "app/status.h"
+#include "copyjob/copyjob.h"
+#include "copyjob/job.h"
+#include "journal/journal.h"
+#include "platform/files.h"
+#include "platform/threads.h"
+#include "platform/ui.h"
+#include "settings/settings.h"
+
+namespace copyjob {
+
+std::string megabyteText(std::int64_t bytes) {
+  const float megabytes = static_cast<float>(static_cast<double>(bytes) / 1024.0 / 1024.0);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(megabytes));
+  return text;
+}
+
+void onVerifyTick() {
+  if (!platform::threadRunning(app::appState().verifyThread)) {
+    // The verification stops this timer when it ends; a verification that
+    // ended before the timer started cannot have.
+    platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
+    return;
+  }
+  std::int64_t value = platform::progressValue(app::kActivityBar) + 1;
+  if (value >= 100) value = 1;
+  platform::setProgressValue(app::kActivityBar, value);
+}
+
+int verifyThreadMain(const std::string& source, const std::string& target) {
+  app::AppState& state = app::appState();
+  app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
+  const TreeTotals sourceTotals = treeTotals(source);
+  const std::string sourceText = megabyteText(sourceTotals.bytes);
+  platform::setText(app::kSourceInfoLine, "Taille dossier : " + sourceText + " Mo");
+  const TreeTotals copyTotals = treeTotals(target);
+  const std::string copyText = megabyteText(copyTotals.bytes);
+  platform::setText(app::kDestinationInfoLine, "Taille dossier : " + copyText + " Mo");
+  // Asked to stop (the program is quitting): half-measured trees prove nothing.
+  if (!platform::threadCheckpoint()) return 0;
+
+  // The exact totals decide, not the two rounded texts: a copy a few bytes
+  // short, or without an empty file or folder, is not a faithful copy.
+  const bool faithful = sourceTotals == copyTotals;
+  const std::string name = jobFolderName(source);
+  platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
+  platform::setProgressValue(app::kActivityBar, 0);
+  if (faithful) {
+    state.statusText.set("La copie de [ " + name + " ] s'est terminée sans erreur.");
+    platform::messageBox("Contrôle", state.statusText.get(), platform::kBoxInformation);
+    platform::setText(app::kSourceInfoLine, "");
+    platform::setText(app::kDestinationInfoLine, "");
+    app::repaintStatusLine();
+  } else {
+    platform::messageBox("Contrôle",
+                         "La copie de [ " + name +
+                             " ] semble avoir rencontrée des erreurs. Vérifiez votre copie.",
+                         platform::kBoxWarning);
+    app::setStatusText(
+        "VEUILLEZ VERIFIER VOTRE COPIE DE DOSSIER! DES ERREURS ONT ETE CONSTATEES.");
+    platform::setText(app::kSourceInfoLine, "");
+    platform::setText(app::kDestinationInfoLine, "");
+  }
+  platform::setText(app::kSourceField, "");
+  platform::setText(app::kDestinationField, "");
+  platform::setWindowEnabled(app::kMainWindow, true);
+
+  settings::loadOptionFlags();
+  if (state.options.log == 1) {
+    journal::appendJournalLine(journalBlockHeader(name));
+    journal::appendJournalLine("Contrôle du résultat de la copie:");
+    journal::appendJournalLine("   Taille dossier original : " + sourceText + " Mo");
+    journal::appendJournalLine("   Taille dossier copié : " + copyText + " Mo");
+    journal::appendJournalLine(state.statusText.get());
+    journal::appendJournalLine("Fin du processus de copie le : " +
+                               journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss",
+                                                   journal::currentDate()));
+    journal::appendJournalLine("");
+  }
+  if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
+  if (!platform::threadCheckpoint()) return 0;
+  if (state.options.opencopy == 1 &&
+      platform::pathInfo(target).kind == platform::PathKind::folder) {
+    platform::exploreFolder(target);
+  }
+  return 0;
+}
+
+}  // namespace copyjob
