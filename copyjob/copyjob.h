@@ -29,9 +29,11 @@ std::int32_t countElements(int level, std::string_view folder);
 // `pattern`, in sub-folders whose names match it too ("*.*" for all).
 std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern);
 
-// What a tree holds, found by the same walk: the total size of its files and
-// the numbers of its files and sub-folders (the folder itself excluded).
+// What a tree holds, found by the same walk: whether the folder exists, the
+// total size of its files and the numbers of its files and sub-folders (the
+// folder itself excluded).
 struct TreeTotals {
+  bool found = false;
   std::int64_t bytes = 0;
   std::int64_t files = 0;
   std::int64_t folders = 0;

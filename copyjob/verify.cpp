@@ -48,8 +48,9 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
   if (!platform::threadCheckpoint()) return 0;
 
   // The exact totals decide, not the two rounded texts: a copy a few bytes
-  // short, or without an empty file or folder, is not a faithful copy.
-  const bool faithful = sourceTotals == copyTotals;
+  // short, or without an empty file or folder, is not a faithful copy, and
+  // neither is the "copy" of a source that is not there.
+  const bool faithful = sourceTotals.found && sourceTotals == copyTotals;
   const std::string name = jobFolderName(source);
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setProgressValue(app::kActivityBar, 0);

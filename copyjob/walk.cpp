@@ -101,6 +101,7 @@ std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern) 
 
 TreeTotals treeTotals(std::string_view folder) {
   TreeTotals totals;
+  totals.found = platform::pathInfo(folder).kind == platform::PathKind::folder;
   std::uint64_t bytes = 0;
   walkTree(folder, "*.*", platform::ListingDetail::sizes, [&](const platform::TreeEntry& entry) {
     if (entry.folder) {
