@@ -6,8 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "journal/journal.h"
 
 namespace {
 
@@ -109,6 +118,201 @@ class RunningProgram : public ::testing::Test {
   HWND window_ = nullptr;
   HWND bar_ = nullptr;
 };
+
+namespace fs = std::filesystem;
+
+std::string readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::map<std::wstring, std::string> snapshot(const fs::path& root) {
+  std::map<std::wstring, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::wstring name = fs::relative(entry.path(), root).wstring();
+    tree[name] = entry.is_directory() ? std::string("<folder>") : readBytes(entry.path());
+  }
+  return tree;
+}
+
+std::string utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+fs::path profileFolder() {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
+  return path;
+}
+
+std::vector<std::string> journalLines(const fs::path& file) {
+  std::vector<std::string> lines;
+  std::istringstream in(readBytes(file));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
+  }
+  return lines;
+}
+
+// A job's folders, the settings file that asks for the journal, and the
+// journal itself, all put back as they were afterwards.
+class RunningJob : public RunningProgram {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    root_ = fs::path(temp) / ("ravelund-e2e-" + std::to_string(GetCurrentProcessId()));
+    fs::remove_all(root_);
+    source_ = root_ / L"Été 2026";
+    destination_ = root_ / L"Sauvegardes";
+    fs::create_directories(source_ / L"plage" / L"rochers");
+    fs::create_directories(source_ / L"vide");
+    fs::create_directories(destination_);
+    writeBytes(source_ / L"mer.jpg", std::string(300000, 'm'));
+    writeBytes(source_ / L"vide.txt", "");
+    writeBytes(source_ / L"plage" / L"château.png", std::string(5000, 'c'));
+    writeBytes(source_ / L"plage" / L"rochers" / L"crabe.txt", "crabe");
+    settings_ = profileFolder() / L"ravelund.ini";
+    journal_ = profileFolder() / L"ravelundlog.ini";
+    fs::remove(journal_);
+    writeBytes(settings_, "verif = no\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
+    RunningProgram::SetUp();
+  }
+
+  void TearDown() override {
+    RunningProgram::TearDown();
+    fs::remove(settings_);
+    fs::remove(journal_);
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+
+  void type(int control, const fs::path& path) {
+    const std::wstring text = path.wstring() + L"\\";
+    SendMessageW(GetDlgItem(window_, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  }
+
+  HWND waitForBox(const char* caption, int timeoutMs = 60000) {
+    const std::wstring title = widen(caption);
+    return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
+  }
+
+  // Reads the box's text, presses the button `answer` and waits for it to go.
+  std::wstring answer(HWND box, int button) {
+    const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
+    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+    waitFor([&] { return IsWindow(box) ? nullptr : window_; }, 5000);
+    return text;
+  }
+
+  fs::path root_, source_, destination_, settings_, journal_;
+};
+
+TEST_F(RunningJob, AWholeJobCopiesVerifiesAndJournalsThroughTheRealWindow) {
+  const auto before = snapshot(source_);
+  type(5, source_);
+  type(7, destination_);
+  click(15);
+
+  HWND done = waitForBox("Copie");
+  ASSERT_NE(done, nullptr) << "no end-of-copy box";
+  EXPECT_EQ(answer(done, IDOK), widen("La copie de Été 2026 est terminée."));
+  HWND question = waitForBox("Vérification");
+  ASSERT_NE(question, nullptr) << "no verification question";
+  EXPECT_EQ(answer(question, IDYES), widen("Voulez-vous effectuer une vérification de la copie?"));
+  HWND verdict = waitForBox("Contrôle");
+  ASSERT_NE(verdict, nullptr) << "no verdict";
+  // The window takes no input while the verdict is up.
+  EXPECT_FALSE(IsWindowEnabled(window_));
+  EXPECT_EQ(answer(verdict, IDOK), widen("La copie de [ Été 2026 ] s'est terminée sans erreur."));
+  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000));
+  EXPECT_EQ(textOf(GetDlgItem(window_, 5)), L"");
+  EXPECT_EQ(textOf(GetDlgItem(window_, 7)), L"");
+  EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_, 15)));
+
+  EXPECT_EQ(snapshot(destination_ / L"Été 2026"), before);
+  EXPECT_EQ(snapshot(source_), before);
+  const auto lines = journalLines(journal_);
+  ASSERT_GE(lines.size(), 17u);
+  EXPECT_EQ(lines[0].rfind("Journal créé le : ", 0), 0u);
+  EXPECT_EQ(lines[2], "---------------------------- [ Été 2026 ]-------------------------------------------");
+  EXPECT_EQ(lines[4], "Emplacement original : " + utf8(source_.wstring() + L"\\"));
+  EXPECT_EQ(lines[5], "Destination : " + utf8(destination_ / L"Été 2026"));
+  EXPECT_EQ(lines[12], "   Taille dossier original : 0.291 Mo");
+  EXPECT_EQ(lines[13], "   Taille dossier copié : 0.291 Mo");
+  EXPECT_EQ(lines[14], "La copie de [ Été 2026 ] s'est terminée sans erreur.");
+  EXPECT_EQ(lines.back(), "");
+}
+
+TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
+  type(5, source_);
+  type(7, destination_);
+  click(15);
+  HWND done = waitForBox("Copie");
+  ASSERT_NE(done, nullptr);
+  answer(done, IDOK);
+  HWND question = waitForBox("Vérification");
+  ASSERT_NE(question, nullptr);
+  answer(question, IDNO);
+  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? window_ : nullptr; }));
+
+  // What choosing "Ouvrir" in the reports menu sends.
+  PostMessageW(window_, WM_COMMAND, 24, 0);
+  HWND viewer = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
+  ASSERT_NE(viewer, nullptr) << "no journal window";
+  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
+  RECT client;
+  GetClientRect(viewer, &client);
+  EXPECT_EQ(client.right, 700);
+  EXPECT_EQ(client.bottom, 400);
+  // The window is found as soon as it shows: wait for its filled text area.
+  HWND area = waitFor([&] {
+    HWND control = GetDlgItem(viewer, 27);
+    return control && SendMessageW(control, WM_GETTEXTLENGTH, 0, 0) > 0 ? control : nullptr;
+  });
+  ASSERT_NE(area, nullptr);
+  std::wstring text(1 << 16, L'\0');
+  const auto length = SendMessageW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<std::size_t>(length));
+  EXPECT_EQ(text.rfind(widen("Journal créé le : "), 0), 0u);
+  EXPECT_NE(text.find(widen("Emplacement original : ")), std::wstring::npos);
+  EXPECT_NE(text.find(widen("- Espace disponible = ")), std::wstring::npos);
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, 5000));
+  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+}
+
+TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
+  // Enough data that the copy is still running when the question comes.
+  for (int i = 0; i < 40; ++i) {
+    writeBytes(source_ / ("gros" + std::to_string(i) + ".bin"), std::string(8 << 20, 'g'));
+  }
+  writeBytes(settings_, "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
+  type(5, source_);
+  type(7, destination_);
+  click(15);
+  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? nullptr : window_; }));
+  click(16);
+  HWND question = waitForBox("Tâche en cours!", 20000);
+  ASSERT_NE(question, nullptr);
+  EXPECT_EQ(answer(question, IDYES),
+            widen("La copie est en cours, êtes vous sûr de vouloir annuler et quitter?"));
+  DWORD exitCode = 99;
+  ASSERT_TRUE(endsWithin(20000, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(journalLines(journal_),
+            std::vector<std::string>{"ANNULATION DE LA COPIE EN COURS PAR L'UTILISATEUR"});
+}
 
 TEST_F(RunningProgram, ShowsItsWindowWithEveryCommandButton) {
   const char* captions[] = {"Démarrer", "Annuler", "Paramètres", "Journal",
