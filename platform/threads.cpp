@@ -53,9 +53,16 @@ int startThread(std::function<int(int)> procedure, int parameter) {
   t.entries[number] = entry;
   lock.unlock();
   try {
-    std::thread([entry, procedure = std::move(procedure), parameter] {
+    std::thread([entry, procedure = std::move(procedure), parameter]() mutable {
       currentEntry = entry;
-      procedure(parameter);
+      {
+        // What the procedure holds is released before the thread counts as
+        // ended: the program may quit as soon as it sees that, and memory
+        // freed while the process goes away can crash it.
+        const std::function<int(int)> work = std::move(procedure);
+        work(parameter);
+      }
+      currentEntry.reset();
       auto& tt = table();
       std::lock_guard done(tt.mutex);
       entry->running = false;

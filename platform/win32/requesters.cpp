@@ -118,20 +118,13 @@ using namespace platform::win32;
 
 int messageBox(std::string_view caption, std::string_view text, int kind) {
   HWND owner = requesterOwner();
-  const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
-  int answer;
-  {
-    ThreadWindowsDisabled others(owner);
-    answer = MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(),
-                         static_cast<UINT>(kind) | MB_SETFOREGROUND);
-  }
-  // A box shown by a worker over the main window, which the program keeps
-  // disabled meanwhile (during a verification), must not hand the window back
-  // to the user when it closes: only the program enables it again.
-  if (owner && !ownerWasEnabled && IsWindow(owner) && IsWindowEnabled(owner)) {
-    EnableWindow(owner, FALSE);
-  }
-  return answer;
+  // A box of a worker thread is not owned by a window of another thread: on
+  // closing, a box gives its owner back to the user, and the main window must
+  // stay disabled until the worker (the verification) enables it itself.
+  if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) owner = nullptr;
+  ThreadWindowsDisabled others(owner);
+  return MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(),
+                     static_cast<UINT>(kind) | MB_SETFOREGROUND);
 }
 
 std::string chooseFolder(std::string_view title, std::string_view initialFolder) {

@@ -81,7 +81,8 @@ class RunningProgram : public ::testing::Test {
     startup.cb = sizeof startup;
     std::wstring commandLine = L"\"" + programPath + L"\"";
     ASSERT_TRUE(CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                               nullptr, nullptr, &startup, &process_));
+                               nullptr, nullptr, &startup, &process_))
+        << "error " << GetLastError();
     const std::wstring title = widen("Ostrevak Tessune 1.0.09.10");
     window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
     ASSERT_NE(window_, nullptr) << "the main window never appeared";
@@ -290,6 +291,30 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
   PostMessageW(viewer, WM_CLOSE, 0, 0);
   ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, 5000));
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+}
+
+TEST_F(RunningJob, TheVerificationOpensTheJournalAndTheProgramStillQuitsCleanly) {
+  writeBytes(settings_, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = ok\r\n");
+  type(5, source_);
+  type(7, destination_);
+  click(15);
+  HWND done = waitForBox("Copie");
+  ASSERT_NE(done, nullptr);
+  answer(done, IDOK);
+  HWND verdict = waitForBox("Contrôle");
+  ASSERT_NE(verdict, nullptr);
+  answer(verdict, IDOK);
+  // The journal window belongs to the verification's thread.
+  HWND viewer = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
+  ASSERT_NE(viewer, nullptr) << "no journal window";
+  EXPECT_NE(GetWindowThreadProcessId(viewer, nullptr), GetWindowThreadProcessId(window_, nullptr));
+  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
+  // The main window is disabled, but the system can still ask it to close.
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  DWORD exitCode = 99;
+  ASSERT_TRUE(endsWithin(15000, &exitCode));
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(journalLines(journal_).back(), "");
 }
 
 TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
