@@ -31,7 +31,8 @@ def rc4(data):
         i = (i + 1) % 256; j = (j + s[i]) % 256; s[i], s[j] = s[j], s[i]
         out.append(b ^ s[(s[i] + s[j]) % 256])
     return bytes(out)
-line = rc4("Emplacement original : C:\\Données\\Photos\\Été 2026\\ — une ligne de journal".encode("cp1252") + b"\0").hex().upper()
+# The enciphered text, then the terminator, which is not enciphered.
+line = rc4("Emplacement original : C:\\Données\\Photos\\Été 2026\\ — une ligne de journal".encode("cp1252")).hex().upper() + "00"
 size = int(sys.argv[2]) << 20
 with open(sys.argv[1], "w", newline="") as f:
     written = 0

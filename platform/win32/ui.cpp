@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/win32/text.h"
 
@@ -583,9 +584,26 @@ void setAllLines(int control, const std::vector<std::string>& lines) {
     if (i > 0) text += "\r\n";
     text += lines[i];
   }
-  // One message for the whole text: a journal of many thousand lines would
-  // otherwise cost one reformatting of the area per line.
-  SetWindowTextW(hwnd, widen(text).c_str());
+  // The whole text streamed in at once, with no undo kept for it (the area is
+  // read-only): line by line, or with undo records, a journal of megabytes
+  // takes the area minutes to fill.
+  struct Source {
+    std::wstring text;
+    std::size_t next = 0;
+  } source{widen(text), 0};
+  EDITSTREAM stream{};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
+  stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) -> DWORD {
+    auto* from = reinterpret_cast<Source*>(cookie);
+    const std::size_t characters =
+        std::min(from->text.size() - from->next, static_cast<std::size_t>(wanted) / sizeof(wchar_t));
+    std::memcpy(buffer, from->text.data() + from->next, characters * sizeof(wchar_t));
+    from->next += characters;
+    *given = static_cast<LONG>(characters * sizeof(wchar_t));
+    return 0;
+  };
+  SendMessageW(hwnd, EM_SETUNDOLIMIT, 0, 0);
+  SendMessageW(hwnd, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
 }
 
 // ---- Status bar, popup menu, tooltips ----------------------------------------------
