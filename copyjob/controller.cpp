@@ -37,6 +37,9 @@ void stopJobThreads() {
   app::AppState& state = app::appState();
   const int copyThread = state.copyThread;
   const int verifyThread = state.verifyThread;
+  const int scanThread = state.scanThread;
+  // The scan uses the program's state and window too: it must not outlive them.
+  if (platform::threadRunning(scanThread)) platform::stopThread(scanThread);
   if (platform::threadRunning(copyThread)) {
     platform::stopThread(copyThread);
     platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
@@ -47,7 +50,10 @@ void stopJobThreads() {
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   }
   platform::pumpUntil(
-      [&] { return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread); },
+      [&] {
+        return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
+               !platform::threadRunning(scanThread);
+      },
       kStopWaitMs);
 }
 
