@@ -84,6 +84,18 @@ LRESULT CALLBACK chooserSubclass(HWND dialog, UINT message, WPARAM wParam, LPARA
   return DefSubclassProc(dialog, message, wParam, lParam);
 }
 
+// The file-system path of a chooser item, however long ("" for a virtual
+// folder): the form of the call that takes the buffer's size, so a path past
+// 260 characters is not taken for no path at all.
+std::wstring pathOfItem(PCIDLIST_ABSOLUTE item) {
+  std::wstring path(32768, L'\0');
+  if (!SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    return {};
+  }
+  path.resize(wcslen(path.c_str()));
+  return path;
+}
+
 int CALLBACK chooserCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
   auto* context = reinterpret_cast<ChooserContext*>(data);
   if (message == BFFM_INITIALIZED) {
@@ -93,11 +105,7 @@ int CALLBACK chooserCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM da
                    reinterpret_cast<LPARAM>(context->initial.c_str()));
     }
   } else if (message == BFFM_SELCHANGED) {
-    wchar_t path[MAX_PATH * 4];
-    context->selected.clear();
-    if (SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
-      context->selected = path;
-    }
+    context->selected = pathOfItem(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam));
     // The dialog updates its edit box after this notification.
     PostMessageW(dialog, kReadEditBox, 0, 0);
   }
@@ -138,9 +146,7 @@ std::string chooseFolder(std::string_view title, std::string_view initialFolder)
   browse.lParam = reinterpret_cast<LPARAM>(&context);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
   if (!chosen) return {};
-  std::wstring path;
-  wchar_t buffer[MAX_PATH * 4];
-  if (SHGetPathFromIDListW(chosen, buffer)) path = buffer;
+  std::wstring path = pathOfItem(chosen);
   CoTaskMemFree(chosen);
   // A path the user typed names the chosen folder, as long as it is one.
   if (!context.typed.empty() && context.typed != context.shown) {

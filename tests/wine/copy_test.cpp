@@ -367,10 +367,10 @@ TEST_F(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
   ASSERT_TRUE(writeFile(target_ + "\\report.txt", "earlier copy"));
   constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
   ASSERT_TRUE(SetFileAttributesW(wide(target_ + "\\report.txt").c_str(), kProtected));
+  const auto before = snapshot(source_);
   const HANDLE lock = CreateFileW(wide(source_ + "\\report.txt").c_str(), GENERIC_READ, 0, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  const auto before = snapshot(source_);
   EXPECT_EQ(copy(), 0);
   CloseHandle(lock);
   EXPECT_EQ(attributesOf(target_ + "\\report.txt") & (kProtected | FILE_ATTRIBUTE_NORMAL),
