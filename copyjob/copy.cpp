@@ -221,16 +221,19 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
   return copy.stopped ? 0 : copy.result;
 }
 
-int copyThreadMain([[maybe_unused]] int parameter, const FailedElementHandler& onFailed) {
+int copyChosenFolder(const FailedElementHandler& onFailed) {
   // "Photos/sub/.." names Photos, and the copy must land under that name.
   const std::string source = resolveTypedPath(platform::getText(app::kSourceField));
   const std::string destination = resolveTypedPath(platform::getText(app::kDestinationField));
   const std::string target = copyTargetPath(destination, source);
+  if (target.empty()) return 0;
+  return copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+}
+
+int copyThreadMain([[maybe_unused]] int parameter) {
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  if (!target.empty()) {
-    copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
-  }
+  copyChosenFolder();
   return 0;
 }
 

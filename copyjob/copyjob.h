@@ -63,11 +63,16 @@ using FailedElementHandler = std::function<void(const std::string& sourcePath)>;
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
                    unsigned flags, const FailedElementHandler& onFailed = {});
 
-// The copy thread: reads the source and destination path fields, resolves them
-// as typed paths, and copies the source tree into copyTargetPath(destination,
-// source) with every file and kRecurse | kResetTargetAttributes, telling each
-// failed element to `onFailed`. The parameter is not used; returns 0.
-int copyThreadMain(int parameter, const FailedElementHandler& onFailed = {});
+// The copy of the chosen folders: reads the source and destination path
+// fields, resolves them as typed paths, and copies the source tree into
+// copyTargetPath(destination, source) with every file and
+// kRecurse | kResetTargetAttributes, telling each failed element to
+// `onFailed`. Returns copyFolderTree's result (0 too when a field is empty).
+int copyChosenFolder(const FailedElementHandler& onFailed = {});
+
+// The copy thread: copyChosenFolder() with its result dropped. The parameter
+// is not used; returns 0.
+int copyThreadMain(int parameter);
 
 // ---- Typed paths and overlapping folders --------------------------------------------
 

@@ -80,7 +80,10 @@ HANDLE openForIdentity(const std::wstring& path) {
                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
-bool identityByPath(const std::wstring& path, PathIdentity& identity, bool folderOnly) {
+bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) {
+  // A folder is opened by its name without a trailing backslash, a root
+  // ("\\?\C:\") with it.
+  if (path.size() > 7 && path.back() == L'\\') path.pop_back();
   const HANDLE handle = openForIdentity(path);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};

@@ -268,7 +268,7 @@ TEST_F(CopyTest, TheCopyThreadRefusesADestinationInsideTheSource) {
   const auto before = snapshot(root_);
   platform::setText(app::kSourceField, source_.string() + "/");
   platform::setText(app::kDestinationField, (source_ / "backup").string() + "/");
-  EXPECT_EQ(copyjob::copyThreadMain(1), 0);
+  EXPECT_EQ(copyjob::copyChosenFolder(), 0);
   EXPECT_EQ(snapshot(root_), before);
 }
 
@@ -295,7 +295,7 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
   // ".../Photos/sub/.." is Photos: the copy lands in dst/Photos, not in dst's parent.
   platform::setText(app::kSourceField, (source_ / "Photos" / "sub").string() + "/..");
   platform::setText(app::kDestinationField, target_.string() + "/inner/..");
-  EXPECT_EQ(copyjob::copyThreadMain(1), 0);
+  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
   auto landed = snapshot(target_);
   landed.erase("inner/");
   EXPECT_EQ(landed, expected);
@@ -304,7 +304,7 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
   // ".../Photos/." is Photos too.
   fs::remove_all(target_ / "Photos");
   platform::setText(app::kSourceField, (source_ / "Photos").string() + "/.");
-  EXPECT_EQ(copyjob::copyThreadMain(1), 0);
+  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
   landed = snapshot(target_);
   landed.erase("inner/");
   EXPECT_EQ(landed, expected);

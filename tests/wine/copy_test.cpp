@@ -431,6 +431,17 @@ TEST_F(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
       ++links;
     }
   }
+  // Through a link, the folder it leads to is known by its identity: what
+  // keeps any walk from entering a folder already on its branch.
+  platform::PathIdentity listed;
+  platform::PathIdentity top;
+  platform::PathIdentity throughLink;
+  EXPECT_TRUE(listing.identity(listed));
+  ASSERT_TRUE(platform::folderIdentity(source, top));
+  ASSERT_TRUE(platform::folderIdentity(source + "\\a\\up", throughLink));
+  EXPECT_EQ(throughLink, top);
+  ASSERT_TRUE(platform::folderIdentity(source + "\\a\\", top));
+  EXPECT_EQ(listed, top);
   listing.close();
   EXPECT_EQ(links, 2);
   const auto before = snapshot(source);

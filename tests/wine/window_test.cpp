@@ -331,9 +331,10 @@ TEST_F(MainWindowOnWindows, ButtonClickArrivesAsAControlEvent) {
   EXPECT_TRUE(answerer.found());
 }
 
-// The scan thread disables the window, writes the live count and enables the
-// window again through calls that the UI thread must serve; the UI thread
-// meanwhile adds up the size. None of it may hang, and the count must arrive.
+// The scan thread disables the window, writes the live count, adds up the
+// size and enables the window again, through calls that the UI thread must
+// serve: startScan returns at once and the UI thread goes on painting. None of
+// it may hang, and the count and the size must arrive.
 TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
@@ -352,11 +353,15 @@ TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   }
   const std::string source = narrow(root) + "\\";
   app::appState().chosenSource = source;
+  app::appState().sourceTotalSize = 100;
   copyjob::startScan(source);
-  EXPECT_EQ(app::appState().sourceTotalSize, 70);
+  // Nothing was measured on this thread: the scan cannot get past its first
+  // window call before this thread serves it.
+  EXPECT_EQ(app::appState().sourceTotalSize, 100);
   const int scan = app::appState().scanThread;
   ASSERT_NE(scan, 0);
   ASSERT_TRUE(platform::pumpUntil([scan] { return !platform::threadRunning(scan); }, 20000));
+  EXPECT_EQ(app::appState().sourceTotalSize, 70);
   EXPECT_EQ(textOf(GetDlgItem(mainWindow(), app::kSourceInfoLine)),
             " 9 Eléments à copier, sous-dossiers inclus");
   EXPECT_TRUE(IsWindowEnabled(mainWindow()));
