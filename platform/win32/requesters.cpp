@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -43,7 +44,8 @@ ThreadWindowsDisabled::~ThreadWindowsDisabled() {
 namespace {
 
 bool isFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  // In the long form, so that a path past 260 characters is looked up whole.
+  const DWORD attributes = GetFileAttributesW(longPath(narrow(path)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -148,6 +150,9 @@ std::string chooseFolder(std::string_view title, std::string_view initialFolder)
   if (!chosen) return {};
   std::wstring path = pathOfItem(chosen);
   CoTaskMemFree(chosen);
+  // Wine cuts an item's path at 260 characters whatever the buffer: a cut
+  // path names another folder, or none, and is never the answer.
+  if (!path.empty() && !isFolder(path)) path.clear();
   // A path the user typed names the chosen folder, as long as it is one.
   if (!context.typed.empty() && context.typed != context.shown) {
     std::wstring candidate = context.typed;

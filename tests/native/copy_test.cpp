@@ -330,6 +330,7 @@ TEST_F(CopyTest, EachFailedElementIsToldByItsSourcePath) {
   fs::create_directories(source_ / "sub");
   fs::create_directories(target_);
   writeFile(target_ / "sub", "a file where the folder should go");
+  const auto before = snapshot(source_);
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
                                     [&](const std::string& path) { failed.push_back(path); }),
@@ -338,6 +339,7 @@ TEST_F(CopyTest, EachFailedElementIsToldByItsSourcePath) {
   EXPECT_EQ(failed, (std::vector<std::string>{(source_ / "dangling").string(),
                                               (source_ / "sub").string() + "/"}));
   EXPECT_EQ(readAll(target_ / "good"), "g");
+  EXPECT_EQ(snapshot(source_), before);
 }
 
 TEST_F(CopyTest, ASourceFileNamedLikeATemporaryFileIsCopiedAndItsCopyKept) {
@@ -352,8 +354,10 @@ TEST_F(CopyTest, ASourceFileNamedLikeATemporaryFileIsCopiedAndItsCopyKept) {
   // is not removed as a leftover.
   fs::remove(source_ / name);
   fs::create_symlink(root_ / "vanished", source_ / name);
+  const auto before = snapshot(source_);
   EXPECT_EQ(copy(), 0);
   EXPECT_EQ(readAll(target_ / name), "a file of the user's");
+  EXPECT_EQ(snapshot(source_), before);
 }
 
 TEST_F(CopyTest, HolesOfASparseFileStayHoles) {

@@ -385,6 +385,7 @@ TEST_F(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
 TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
   ASSERT_TRUE(writeFile(source_ + "\\log.txt", "being written"));
   ASSERT_TRUE(writeFile(source_ + "\\quiet.txt", "still"));
+  const auto before = snapshot(source_);
   const HANDLE writer =
       CreateFileW(wide(source_ + "\\log.txt").c_str(), GENERIC_WRITE,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -394,6 +395,7 @@ TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
                                     [&](const std::string& path) { failed.push_back(path); }),
             0);
   CloseHandle(writer);
+  EXPECT_EQ(snapshot(source_), before);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\log.txt"});
   EXPECT_EQ(attributesOf(target_ + "\\log.txt"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(readFile(target_ + "\\quiet.txt"), "still");
@@ -406,12 +408,14 @@ TEST_F(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
   EXPECT_EQ(copy(), 1);
   EXPECT_EQ(readFile(target_ + "\\" + name), "a file of the user's");
   // Locked this time: its earlier copy is not removed as a leftover.
+  const auto before = snapshot(source_);
   const HANDLE lock = CreateFileW(wide(source_ + "\\" + name).c_str(), GENERIC_READ, 0, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   EXPECT_EQ(copy(), 0);
   CloseHandle(lock);
   EXPECT_EQ(readFile(target_ + "\\" + name), "a file of the user's");
+  EXPECT_EQ(snapshot(source_), before);
 }
 
 TEST_F(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
