@@ -141,11 +141,21 @@ void startCopy() {
   }
   // The job keeps its own folders: the fields stay editable during the copy,
   // but the end box, the verification and the folder opened at the end are
-  // about the folders this copy used. Destination and name are joined with
-  // exactly one separator, as the copy itself joins them.
-  state.jobSource = source;
-  state.copyTarget = copyTargetPath(destination, source);
-  state.jobDestinationText = state.copyTarget.substr(0, state.copyTarget.size() - 1);
+  // about the folders this copy used. A typed path means the folder it names
+  // ("." and ".." resolved), and destination and name are joined with exactly
+  // one separator, as the copy itself joins them.
+  const std::string jobSource = resolveTypedPath(source);
+  const std::string copyTarget = copyTargetPath(resolveTypedPath(destination), jobSource);
+  if (targetOverlapsSource(jobSource, copyTarget)) {
+    platform::messageBox(
+        "Thread error!",
+        "Le dossier de destination ne peut pas se trouver dans le dossier à copier, ni le contenir.",
+        platform::kBoxWarning);
+    return;
+  }
+  state.jobSource = jobSource;
+  state.copyTarget = copyTarget;
+  state.jobDestinationText = copyTarget.substr(0, copyTarget.size() - 1);
 
   settings::loadOptionFlags();
   if (state.options.log == 1) journalOpeningBlock();
@@ -154,11 +164,12 @@ void startCopy() {
   platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
   app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
   state.copyThread = platform::startThread(
-      [job = currentJob(), source, target = state.copyTarget](int) {
-        std::vector<std::string> failed;
-        copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, &failed);
-        std::lock_guard lock(job->mutex);
-        job->failed = std::move(failed);
+      [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
+        copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes,
+                       [&job](const std::string& path) {
+                         std::lock_guard lock(job->mutex);
+                         job->failed.push_back(path);
+                       });
         return 0;
       },
       1);
@@ -289,6 +300,9 @@ void stopJobThreads() {
   const int copyThread = state.copyThread;
   const int verifyThread = state.verifyThread;
   const int measureThread = state.measureThread;
+  const int scanThread = state.scanThread;
+  // The scan uses the program's state and window too: it must not outlive them.
+  if (platform::threadRunning(scanThread)) platform::stopThread(scanThread);
   if (platform::threadRunning(copyThread)) {
     platform::stopThread(copyThread);
     platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
@@ -305,7 +319,8 @@ void stopJobThreads() {
   platform::pumpUntil(
       [&] {
         return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
-               !platform::threadRunning(measureThread);
+               !platform::threadRunning(measureThread) &&
+               !platform::threadRunning(scanThread);
       },
       kStopWaitMs);
 }

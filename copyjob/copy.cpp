@@ -1,5 +1,6 @@
 // The recursive folder copy, the copy thread's body and the target path.
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -26,35 +27,37 @@ std::string_view lastName(std::string_view path) {
   return path.substr(start);
 }
 
-bool sameNameIgnoringCase(std::string_view first, std::string_view second) {
-  if (first.size() != second.size()) return false;
-  for (std::size_t i = 0; i < first.size(); ++i) {
-    char a = first[i];
-    char b = second[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
+// Names that a file system ignoring letter case could take for one another
+// fold to the same text: ASCII letters to lower case, and every byte of a
+// non-ASCII character to one mark, so that "été" and "ÉTÉ" meet too. Meeting
+// here only asks the file system whether the two really are one.
+std::string foldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    } else if ((static_cast<unsigned char>(c) & 0x80) != 0) {
+      c = '\x80';
+    }
   }
-  return true;
+  return folded;
 }
+
+// The names already copied into one target folder, by their folded form.
+using CopiedNames = std::unordered_map<std::string, std::vector<std::string>>;
 
 // One copy in progress: the paths of the folder being copied grow and shrink
 // in place as the walk goes down and up the tree.
 struct TreeCopy {
   std::string pattern;
   unsigned flags = 0;
-  std::string topTarget;      // the target folder, without a trailing separator
-  std::string topTargetName;  // its last name, to spot it inside the source
-  std::string sourcePath;     // the folder being copied, ending with a separator
-  std::string targetPath;     // its copy, ending with a separator
+  const FailedElementHandler* onFailed = nullptr;
+  bool haveTargetIdentity = false;
+  platform::PathIdentity targetIdentity;  // the top target folder
+  std::string sourcePath;                 // the folder being copied, ending with a separator
+  std::string targetPath;                 // its copy, ending with a separator
   int result = 1;
   bool stopped = false;
-  std::vector<std::string>* failed = nullptr;
-
-  void fail(std::string_view path) {
-    result = 0;
-    if (failed) failed->emplace_back(path);
-  }
 };
 
 struct Level {
@@ -62,37 +65,69 @@ struct Level {
   std::size_t nextIndex = 0;
   std::size_t sourceLength = 0;
   std::size_t targetLength = 0;
+  bool haveIdentity = false;
+  platform::PathIdentity identity;  // of this source folder, for the cycle guard
+  CopiedNames copiedFolders;
 };
 
-// When the destination lies inside the source, the walk meets the copy it is
-// making; entering it would copy the copy again, deeper each time.
-bool isTheTargetItself(const TreeCopy& copy, const std::string& name) {
-  return sameNameIgnoringCase(name, copy.topTargetName) &&
-         platform::sameFolder(copy.sourcePath + name, copy.topTarget);
+void failElement(TreeCopy& copy, const std::string& sourcePath) {
+  copy.result = 0;
+  if (copy.onFailed != nullptr && *copy.onFailed) (*copy.onFailed)(sourcePath);
+}
+
+// True when `targetFile` is, on the target's file system, the same file or
+// folder as one copied there just before under another name: two source
+// names that differ only in letter case, on a target that ignores it.
+bool landsOnAnEarlierCopy(const std::string& targetFolder, const std::string& targetFile,
+                          const std::vector<std::string>& earlierNames) {
+  platform::PathIdentity landing;
+  if (!platform::pathIdentity(targetFile, landing)) return false;
+  for (const std::string& name : earlierNames) {
+    platform::PathIdentity earlier;
+    if (platform::pathIdentity(targetFolder + name, earlier) && earlier == landing) return true;
+  }
+  return false;
 }
 
 // Copies the files of the folder at copy.sourcePath into copy.targetPath and
 // returns its sub-folders still to be copied.
-Level copyOneFolder(TreeCopy& copy) {
+Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   Level level;
   level.sourceLength = copy.sourcePath.size();
   level.targetLength = copy.targetPath.size();
   platform::FolderListing listing;
   if (!listing.open(copy.sourcePath, copy.pattern, platform::ListingDetail::kinds)) {
-    copy.fail(copy.sourcePath);  // nothing is created for a source that cannot be listed
+    failElement(copy, copy.sourcePath);  // nothing is created for it
     return level;
+  }
+  // Whatever the listing called it, a folder already on this branch (reached
+  // again through a link the listing did not show as one), or the target
+  // itself, is not copied into itself.
+  level.haveIdentity = listing.identity(level.identity);
+  if (level.haveIdentity) {
+    bool again = copy.haveTargetIdentity && level.identity == copy.targetIdentity;
+    for (const Level& above : branch) {
+      if (above.haveIdentity && above.identity == level.identity) again = true;
+    }
+    if (again) {
+      failElement(copy, copy.sourcePath);
+      level.haveIdentity = false;
+      return level;
+    }
   }
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
   const platform::FolderCreation creation = platform::createFolder(bareTarget);
   if (creation == platform::FolderCreation::failed) {
-    copy.fail(copy.sourcePath);
+    failElement(copy, copy.sourcePath);
     return level;
   }
-  // A folder made just now holds nothing: no leftovers to clear, no target
-  // file whose attributes would need resetting.
+  // A folder made just now holds nothing: no leftovers to clear. In an
+  // earlier one, a leftover is only removed when no source file bears its name.
   const bool fresh = creation == platform::FolderCreation::created;
-  if (!fresh) platform::removeLeftoverCopies(copy.targetPath);
+  if (!fresh) platform::removeLeftoverCopies(copy.targetPath, copy.sourcePath);
 
+  const bool replaceProtected = (copy.flags & kResetTargetAttributes) != 0;
+  CopiedNames copiedFiles;
   platform::TreeEntry entry;
   std::string sourceFile;
   std::string targetFile;
@@ -101,9 +136,6 @@ Level copyOneFolder(TreeCopy& copy) {
       // Links to folders are not followed: one pointing at a parent would
       // never end.
       if (entry.link || (copy.flags & kRecurse) == 0) continue;
-      if (copy.topTargetName.size() == entry.name.size() && isTheTargetItself(copy, entry.name)) {
-        continue;
-      }
       level.subfolders.push_back(std::move(entry.name));
       continue;
     }
@@ -113,12 +145,17 @@ Level copyOneFolder(TreeCopy& copy) {
     }
     sourceFile.assign(copy.sourcePath).append(entry.name);
     targetFile.assign(copy.targetPath).append(entry.name);
-    if ((copy.flags & kResetTargetAttributes) != 0 && !fresh) platform::makeNormal(targetFile);
-    switch (platform::copyWholeFile(sourceFile, targetFile)) {
+    std::vector<std::string>& sameFold = copiedFiles[foldedName(entry.name)];
+    if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath, targetFile, sameFold)) {
+      failElement(copy, sourceFile);  // it would silently replace its twin
+      continue;
+    }
+    switch (platform::copyWholeFile(sourceFile, targetFile, replaceProtected)) {
       case platform::FileCopy::copied:
+        sameFold.push_back(entry.name);
         break;
       case platform::FileCopy::failed:
-        copy.fail(sourceFile);  // skipped; the rest is still copied
+        failElement(copy, sourceFile);  // skipped; the rest is still copied
         break;
       case platform::FileCopy::stopped:
         copy.stopped = true;
@@ -131,24 +168,27 @@ Level copyOneFolder(TreeCopy& copy) {
 }  // namespace
 
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
-                   unsigned flags, std::vector<std::string>* failed) {
+                   unsigned flags, const FailedElementHandler& onFailed) {
   if (source.empty() || target.empty()) return 0;
   TreeCopy copy;
-  copy.failed = failed;
   copy.pattern = pattern.empty() ? std::string_view("*.*") : pattern;
   copy.flags = flags;
-  copy.topTarget = withoutSeparators(target);
-  copy.topTargetName = lastName(target);
-  copy.sourcePath = withSeparator(source);
-  copy.targetPath = withSeparator(target);
-  // Copying a folder onto itself would only rewrite every file with itself.
-  if (platform::sameFolder(copy.sourcePath, copy.targetPath)) return 1;
+  copy.onFailed = &onFailed;
+  copy.sourcePath = withSeparator(resolveTypedPath(source));
+  copy.targetPath = withSeparator(resolveTypedPath(target));
+  // A target that is the source, lies inside it or holds it would be copied
+  // into itself or overwrite the source's own files: refused before anything
+  // is written.
+  if (targetOverlapsSource(copy.sourcePath, copy.targetPath)) return 0;
 
   // Depth first, without recursion: each folder's files are copied while its
   // listing is read, then its sub-folders, which waited by name on this stack,
   // one after the other. Only one listing is open at a time.
   std::vector<Level> levels;
-  levels.push_back(copyOneFolder(copy));
+  levels.push_back(copyOneFolder(copy, levels));
+  // The target exists from here on; a bind mount or the like could still show
+  // it inside the source's tree.
+  copy.haveTargetIdentity = platform::folderIdentity(copy.targetPath, copy.targetIdentity);
   while (!levels.empty() && !copy.stopped) {
     Level& level = levels.back();
     if (level.nextIndex == level.subfolders.size()) {
@@ -164,19 +204,36 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
     copy.sourcePath.resize(level.sourceLength);
     copy.sourcePath.append(name).push_back(platform::kPathSeparator);
     copy.targetPath.resize(level.targetLength);
-    copy.targetPath.append(name).push_back(platform::kPathSeparator);
-    levels.push_back(copyOneFolder(copy));
+    copy.targetPath.append(name);
+    // Two source folders whose names differ only in letter case would merge
+    // into one on a target that ignores it, the second's files replacing the
+    // first's.
+    std::vector<std::string>& sameFold = level.copiedFolders[foldedName(name)];
+    if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath.substr(0, level.targetLength),
+                                                  copy.targetPath, sameFold)) {
+      failElement(copy, copy.sourcePath);
+      continue;
+    }
+    sameFold.push_back(name);
+    copy.targetPath.push_back(platform::kPathSeparator);
+    levels.push_back(copyOneFolder(copy, levels));
   }
   return copy.stopped ? 0 : copy.result;
 }
 
-int copyThreadMain([[maybe_unused]] int parameter) {
-  const std::string source = platform::getText(app::kSourceField);
-  const std::string destination = platform::getText(app::kDestinationField);
+int copyChosenFolder(const FailedElementHandler& onFailed) {
+  // "Photos/sub/.." names Photos, and the copy must land under that name.
+  const std::string source = resolveTypedPath(platform::getText(app::kSourceField));
+  const std::string destination = resolveTypedPath(platform::getText(app::kDestinationField));
   const std::string target = copyTargetPath(destination, source);
+  if (target.empty()) return 0;
+  return copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+}
+
+int copyThreadMain([[maybe_unused]] int parameter) {
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  if (!target.empty()) copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes);
+  copyChosenFolder();
   return 0;
 }
 

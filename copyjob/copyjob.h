@@ -3,6 +3,7 @@
 // the recursive folder copy with the copy thread's body, and the path helpers
 // that name the folder a copy lands in.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,9 @@ namespace copyjob {
 // ---- Folder walks -------------------------------------------------------------------
 // Both walks read listings only, never file contents. Links to folders are left
 // out (neither counted, measured nor entered), so a link to a parent folder
-// cannot make them loop; a link to a file counts as that file. Neither walk
+// cannot make them loop; a link to a file counts as that file. Whatever the
+// listing says, a folder already on the branch being walked (the same volume
+// and file number) is never entered again. Neither walk
 // recurses, so a tree thousands of folders deep is fine on any thread stack. A
 // folder that cannot be listed contributes nothing. On a worker thread asked to
 // stop, a walk ends at the next folder with what it has found so far.
@@ -48,26 +51,61 @@ enum CopyFlags : unsigned {
   kResetTargetAttributes = 2,  // make an existing target file normal before replacing it
 };
 
+// Told of each element of the source that could not be copied, by its path
+// in the source: a file that could not be read or written, a file whose name
+// lands on the target of another source file (names differing only in letter
+// case, on a target that does not tell them apart), a folder that could not be
+// listed or created, a folder met again on its own branch. Called on the
+// copying thread, in the order the elements come up.
+using FailedElementHandler = std::function<void(const std::string& sourcePath)>;
+
 // Copies the contents of `source` into the folder `target` (created, one
 // level, when missing), depth first, empty folders included; files of the
 // same name are replaced, files only in the target stay. Each file arrives
-// whole or not at all: an earlier target is replaced only by a complete copy.
-// `pattern` filters the entries of every folder ("" means "*.*"). Returns 1
-// when every file and folder was copied, 0 otherwise: empty source or target,
-// source not listable, target not creatable (missing parent, a file of that
-// name), a file that could not be copied (the others are still copied), or a
-// stop asked of the copying thread (it ends within one chunk of a file). Links
-// to folders are not copied; the target folder met inside the source (a copy
-// into its own sub-folder) is not copied into itself.
-// When `failed` is given, the path of each source file or folder that could not
-// be copied is added to it, in the order met.
+// whole or not at all: an earlier target is replaced only by a complete copy,
+// and with kResetTargetAttributes its protecting attributes are reset only
+// right before that replace. `pattern` filters the entries of every folder ("" means
+// "*.*"). Both paths are taken as typed (resolveTypedPath). Returns 1 when
+// every file and folder was copied, 0 otherwise: empty source or target,
+// target the same folder as the source, inside it or containing it
+// (targetOverlapsSource: then nothing at all is written), source not
+// listable, target not creatable (missing parent, a file of that name), an
+// element that could not be copied (each one is told to `onFailed`; the others
+// are still copied), or a stop asked of the copying thread (it ends within one
+// chunk of a file). Links to folders are not copied.
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
-                   unsigned flags, std::vector<std::string>* failed = nullptr);
+                   unsigned flags, const FailedElementHandler& onFailed = {});
 
-// The copy thread: reads the source and destination path fields, copies the
-// source tree into copyTargetPath(destination, source) with every file and
-// kRecurse | kResetTargetAttributes. The parameter is not used; returns 0.
+// The copy of the chosen folders: reads the source and destination path
+// fields, resolves them as typed paths, and copies the source tree into
+// copyTargetPath(destination, source) with every file and
+// kRecurse | kResetTargetAttributes, telling each failed element to
+// `onFailed`. Returns copyFolderTree's result (0 too when a field is empty).
+int copyChosenFolder(const FailedElementHandler& onFailed = {});
+
+// The copy thread: copyChosenFolder() with its result dropped. The parameter
+// is not used; returns 0.
 int copyThreadMain(int parameter);
+
+// ---- Typed paths and overlapping folders --------------------------------------------
+
+// A path as the user typed it, in the form the system's shell gives it: "."
+// and ".." resolved by the text ("/data/Photos/sub/.." is "/data/Photos",
+// "/data/Photos/." is "/data/Photos"), doubled separators folded; on Windows
+// also '/' read as '\', a name's single trailing dot dropped and, unless the
+// path ends with a separator, the trailing dots and blanks of its last name
+// ("E:\Sauvegardes\dst." is "E:\Sauvegardes\dst"). A trailing separator
+// is kept; a relative path keeps the ".." it cannot resolve; "" stays "".
+std::string resolveTypedPath(std::string_view path);
+
+// True when the folder `target` is the folder `source`, lies inside it, or
+// contains it: judged by folder identity (volume and file number, through
+// links and any spelling or letter case), after resolving both as typed
+// paths. `target` need not exist yet: it then lies inside the source when its
+// nearest existing ancestor does. False when `source` is not an existing
+// folder. The job controller refuses such a pair before anything is written,
+// and copyFolderTree refuses it too.
+bool targetOverlapsSource(std::string_view source, std::string_view target);
 
 // ---- Path helpers -------------------------------------------------------------------
 

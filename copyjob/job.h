@@ -11,11 +11,13 @@ namespace copyjob {
 // by dashes.
 std::string journalBlockHeader(std::string_view folderName);
 
-// Resets the counters, starts the scan thread over `source` and, meanwhile,
-// adds up the source's total size on the calling thread.
+// Stops and awaits a scan still running, resets the counters and starts the
+// scan thread over `source`; returns at once, the window painting on.
 void startScan(const std::string& source);
 // Body of the scan thread: counts the elements of `source` live into the
-// source information line, then journals the count when the journal is on.
+// source information line, adds up its total size, sets sourceTotalSize when
+// both walks are done, enables the window again and journals the count it
+// found when the journal is on. A scan asked to stop ends without any of that.
 int scanThreadMain(const std::string& source);
 
 // Compares the source's total size with the destination's free bytes, shows
@@ -51,7 +53,7 @@ std::string megabyteText(std::int64_t bytes);
 // Control 16: pauses a running copy and asks whether to cancel it and quit;
 // with no copy running, quits at once.
 void cancelAndQuit();
-// After the event loop: stops a copy or verification that still runs and
+// After the event loop: stops a scan, copy or verification that still runs and
 // waits, dispatching messages, until it has cleaned up.
 void stopJobThreads();
 

@@ -26,6 +26,8 @@ void walkTree(std::string_view top, std::string_view pattern, platform::ListingD
     std::vector<std::string> subfolders;
     std::size_t nextIndex = 0;
     std::size_t pathLength = 0;
+    bool haveIdentity = false;
+    platform::PathIdentity identity;
   };
   std::string path = withSeparator(top);
   std::vector<Level> levels;
@@ -35,6 +37,15 @@ void walkTree(std::string_view top, std::string_view pattern, platform::ListingD
     level.pathLength = path.size();
     platform::FolderListing listing;
     if (listing.open(path, pattern, detail)) {
+      // A folder already on this branch (reached again through a link the
+      // listing did not show as one) is not walked again.
+      level.haveIdentity = listing.identity(level.identity);
+      for (const Level& above : levels) {
+        if (level.haveIdentity && above.haveIdentity && above.identity == level.identity) {
+          levels.push_back(Level{});
+          return;
+        }
+      }
       platform::TreeEntry entry;
       while (listing.next(entry)) {
         if (entry.folder && entry.link) continue;

@@ -38,6 +38,8 @@ enum class ListingDetail {
   sizes,  // also sizes and attributes (may cost one query per file on POSIX)
 };
 
+struct PathIdentity;
+
 // One open folder listing. The entries "." and ".." are never returned.
 class FolderListing {
  public:
@@ -56,6 +58,9 @@ class FolderListing {
   // The next entry in the order the file system gives them; false at the end.
   bool next(TreeEntry& entry);
   void close();
+  // The identity of the folder this listing reads (see PathIdentity); false
+  // when it cannot be had.
+  bool identity(PathIdentity& identity) const;
 
   struct State;  // backend-defined
 
@@ -100,9 +105,13 @@ enum class FileCopy { copied, failed, stopped };
 // takes the source's attributes and modification time and is renamed over the
 // target only when complete. Whatever goes wrong, or when the thread is asked
 // to stop (`stopped`), the temporary file is removed and an existing target is
-// left exactly as it was. A target that is read-only (Win32) must have been
-// made normal first.
-FileCopy copyWholeFile(std::string_view source, std::string_view target);
+// left exactly as it was, attributes included. With `replaceProtected`, a
+// read-only, hidden or system target (Win32) is made normal right before the
+// final rename (and given its attributes back if the rename fails); without
+// it such a target is not replaced on Win32. A file that changed (size or
+// last-write time) while it was being copied is `failed`.
+FileCopy copyWholeFile(std::string_view source, std::string_view target,
+                       bool replaceProtected = false);
 
 inline constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 
@@ -126,8 +135,28 @@ inline bool isCopyTemporaryName(std::string_view name) {
 }
 
 // Deletes the temporary copy files left in `folder` (not in its sub-folders)
-// by a copy that was killed; the number removed.
-int removeLeftoverCopies(std::string_view folder);
+// by a copy that was killed; the number removed. A file whose name is also
+// the name of an entry of `sourceFolder` (when given) is kept: it may be the
+// copy of a source file that happens to be named like a temporary file.
+int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder = {});
+
+// Who a file or folder is, whatever the path that reaches it: its volume and
+// its number on that volume. Two paths name the same file or folder exactly
+// when their identities are equal.
+struct PathIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  bool operator==(const PathIdentity&) const = default;
+};
+// The identity of an existing file or folder (a link is followed); false when
+// nothing is there.
+bool pathIdentity(std::string_view path, PathIdentity& identity);
+// The same for an existing folder only; false for a file or nothing.
+bool folderIdentity(std::string_view path, PathIdentity& identity);
+
+// The path the system itself holds for an existing folder, with links
+// resolved and names spelled as stored ("" when it cannot be had).
+std::string finalFolderPath(std::string_view path);
 
 // True when both paths name the same existing folder (through links, other
 // spellings or letter case as the file system allows).

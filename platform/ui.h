@@ -166,6 +166,7 @@ class Surface {
 
  private:
   void* handle_ = nullptr;
+  void* owner_ = nullptr;  // the system window the device context came from
   int window_ = 0;
 };
 

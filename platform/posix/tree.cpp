@@ -6,14 +6,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
-#include <utility>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/threads.h"
@@ -350,41 +353,49 @@ std::string temporaryName() {
   return name;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
+bool writeAllAt(int fd, const char* data, std::size_t size, off_t at) {
   while (size > 0) {
-    const ssize_t written = write(fd, data, size);
+    const ssize_t written = pwrite(fd, data, size, at);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     data += written;
+    at += written;
     size -= static_cast<std::size_t>(written);
   }
   return true;
 }
 
-// Moves the bytes in chunks, in the kernel when it can (copy_file_range), with
-// a checkpoint before each chunk so a pause or a stop takes effect at once.
-// The copy ends at the end of the file or once `size` bytes (the size when the
-// copy began) have arrived, which spares a last call for small files.
-FileCopy pumpContents(int in, int out, std::uint64_t size) {
+struct Pump {
   bool inKernel = true;
   std::vector<char> buffer;
-  std::uint64_t copied = 0;
-  for (;;) {
+};
+
+// Moves the bytes [from, to) in chunks, in the kernel when it can
+// (copy_file_range), with a checkpoint before each chunk so a pause or a stop
+// takes effect at once. A source that ends early stops the range; the check of
+// its size after the copy tells that apart.
+FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
+  while (from < to) {
     if (!threadCheckpoint()) return FileCopy::stopped;
+    const auto want =
+        static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(kCopyChunkBytes), to - from));
     ssize_t moved = 0;
-    if (inKernel) {
-      moved = copy_file_range(in, nullptr, out, nullptr, kCopyChunkBytes, 0);
+    if (pump.inKernel) {
+      off_t inAt = from;
+      off_t outAt = from;
+      moved = copy_file_range(in, &inAt, out, &outAt, want, 0);
       if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                         errno == EOPNOTSUPP || errno == EPERM || errno == ETXTBSY)) {
-        inKernel = false;  // both offsets are where the plain loop must go on
+        pump.inKernel = false;
         continue;
       }
     } else {
-      if (buffer.empty()) buffer.resize(kCopyChunkBytes);
-      moved = read(in, buffer.data(), buffer.size());
-      if (moved > 0 && !writeAll(out, buffer.data(), static_cast<std::size_t>(moved))) {
+      if (pump.buffer.empty()) pump.buffer.resize(kCopyChunkBytes);
+      moved = pread(in, pump.buffer.data(), want, from);
+      if (moved > 0 &&
+          !writeAllAt(out, pump.buffer.data(), static_cast<std::size_t>(moved), from)) {
         return FileCopy::failed;
       }
     }
@@ -393,17 +404,48 @@ FileCopy pumpContents(int in, int out, std::uint64_t size) {
       if (errno == EINTR) continue;
       return FileCopy::failed;
     }
-    copied += static_cast<std::uint64_t>(moved);
-    if (copied >= size && size < kCopyChunkBytes) return FileCopy::copied;
+    from += moved;
     if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     }
   }
+  return FileCopy::copied;
+}
+
+// Copies `size` bytes. A file with holes (fewer blocks than its length needs)
+// has only its data copied, so the holes stay holes in the copy; the length
+// is set at the end, which also keeps a hole at the end of the file.
+FileCopy pumpContents(int in, int out, const struct stat& info) {
+  Pump pump;
+  const off_t size = info.st_size;
+  const bool sparse = info.st_blocks * 512 < size;
+  if (!sparse) return pumpRange(pump, in, out, 0, size);
+  off_t at = 0;
+  while (at < size) {
+    const off_t data = lseek(in, at, SEEK_DATA);
+    if (data < 0) {
+      if (errno == ENXIO) break;                  // only a hole from here on
+      return pumpRange(pump, in, out, at, size);  // no hole queries here: copy it all
+    }
+    off_t hole = lseek(in, data, SEEK_HOLE);
+    if (hole < 0 || hole > size) hole = size;
+    const FileCopy outcome = pumpRange(pump, in, out, data, hole);
+    if (outcome != FileCopy::copied) return outcome;
+    at = hole;
+  }
+  return ftruncate(out, size) == 0 ? FileCopy::copied : FileCopy::failed;
+}
+
+bool sameContentsStamp(const struct stat& before, const struct stat& after) {
+  return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+         before.st_mtim.tv_nsec == after.st_mtim.tv_nsec;
 }
 
 }  // namespace
 
-FileCopy copyWholeFile(std::string_view source, std::string_view target) {
+FileCopy copyWholeFile(std::string_view source, std::string_view target,
+                       [[maybe_unused]] bool replaceProtected) {
+  // A rename replaces a file whatever its permissions: nothing to reset here.
   if (source.empty() || target.empty()) return FileCopy::failed;
   // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
   const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
@@ -439,7 +481,13 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
     return FileCopy::failed;
   }
 
-  FileCopy outcome = pumpContents(in, out, static_cast<std::uint64_t>(info.st_size));
+  FileCopy outcome = pumpContents(in, out, info);
+  // A file another program wrote meanwhile may have been read half old, half
+  // new: such a copy is no copy of the file.
+  struct stat after {};
+  if (outcome == FileCopy::copied && (fstat(in, &after) != 0 || !sameContentsStamp(info, after))) {
+    outcome = FileCopy::failed;
+  }
   ::close(in);
   if (outcome == FileCopy::copied) {
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
@@ -455,18 +503,26 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   return outcome;
 }
 
-int removeLeftoverCopies(std::string_view folder) {
-  const int fd = openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
+  const int fd = openPlace(folder, O_RDONLY | O_CLOEXEC | O_DIRECTORY);
   if (fd < 0) return 0;
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
     ::close(fd);
     return 0;
   }
+  std::string sourceEntry(sourceFolder);
+  if (!sourceEntry.empty() && sourceEntry.back() != '/') sourceEntry += '/';
+  const std::size_t sourceLength = sourceEntry.size();
   int removed = 0;
   while (const dirent* item = readdir(dir)) {
     if (!isCopyTemporaryName(item->d_name)) continue;
     struct stat info {};
+    if (sourceLength > 0) {
+      sourceEntry.resize(sourceLength);
+      sourceEntry += item->d_name;
+      if (statPlace(sourceEntry, info, AT_SYMLINK_NOFOLLOW)) continue;  // a source file's copy
+    }
     if (fstatat(fd, item->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
         unlinkat(fd, item->d_name, 0) == 0) {
       ++removed;
@@ -476,11 +532,51 @@ int removeLeftoverCopies(std::string_view folder) {
   return removed;
 }
 
+namespace {
+
+PathIdentity identityOf(const struct stat& info) {
+  PathIdentity identity;
+  identity.volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.file = static_cast<std::uint64_t>(info.st_ino);
+  return identity;
+}
+
+}  // namespace
+
+bool FolderListing::identity(PathIdentity& identity) const {
+  struct stat info {};
+  if (state_ == nullptr || fstat(dirfd(state_->dir), &info) != 0) return false;
+  identity = identityOf(info);
+  return true;
+}
+
+bool pathIdentity(std::string_view path, PathIdentity& identity) {
+  struct stat info {};
+  if (path.empty() || !statPlace(path, info, 0)) return false;
+  identity = identityOf(info);
+  return true;
+}
+
+bool folderIdentity(std::string_view path, PathIdentity& identity) {
+  struct stat info {};
+  if (path.empty() || !statPlace(path, info, 0) || !S_ISDIR(info.st_mode)) return false;
+  identity = identityOf(info);
+  return true;
+}
+
+std::string finalFolderPath(std::string_view path) {
+  if (path.empty() || path.size() >= PATH_MAX) return {};
+  char* resolved = realpath(std::string(path).c_str(), nullptr);
+  if (resolved == nullptr) return {};
+  std::string result(resolved);
+  std::free(resolved);
+  return result;
+}
+
 bool sameFolder(std::string_view first, std::string_view second) {
-  struct stat one {};
-  struct stat two {};
-  return statPlace(first, one, 0) && statPlace(second, two, 0) && S_ISDIR(one.st_mode) &&
-         S_ISDIR(two.st_mode) && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+  PathIdentity one;
+  PathIdentity two;
+  return folderIdentity(first, one) && folderIdentity(second, two) && one == two;
 }
 
 namespace testing {

@@ -106,13 +106,17 @@ bool copyImageRect(int source, int target, int x, int y, int width, int height) 
 }
 
 Surface::Surface(int window) : window_(window) {
-  if (HWND hwnd = windowHandle(window)) handle_ = GetDC(hwnd);
+  if (HWND hwnd = windowHandle(window)) {
+    handle_ = GetDC(hwnd);
+    owner_ = hwnd;
+  }
 }
 
 Surface::~Surface() {
   if (!handle_) return;
-  HWND hwnd = windowHandle(window_);
-  ReleaseDC(hwnd, static_cast<HDC>(handle_));
+  // Released to the window it came from, even when that window has closed
+  // meanwhile and its number no longer leads to it.
+  ReleaseDC(static_cast<HWND>(owner_), static_cast<HDC>(handle_));
 }
 
 void Surface::drawImage(int image, int x, int y, int width, int height) {

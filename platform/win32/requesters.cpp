@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -43,7 +44,8 @@ ThreadWindowsDisabled::~ThreadWindowsDisabled() {
 namespace {
 
 bool isFolder(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
+  // In the long form, so that a path past 260 characters is looked up whole.
+  const DWORD attributes = GetFileAttributesW(longPath(narrow(path)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -84,6 +86,18 @@ LRESULT CALLBACK chooserSubclass(HWND dialog, UINT message, WPARAM wParam, LPARA
   return DefSubclassProc(dialog, message, wParam, lParam);
 }
 
+// The file-system path of a chooser item, however long ("" for a virtual
+// folder): the form of the call that takes the buffer's size, so a path past
+// 260 characters is not taken for no path at all.
+std::wstring pathOfItem(PCIDLIST_ABSOLUTE item) {
+  std::wstring path(32768, L'\0');
+  if (!SHGetPathFromIDListEx(item, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT)) {
+    return {};
+  }
+  path.resize(wcslen(path.c_str()));
+  return path;
+}
+
 int CALLBACK chooserCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM data) {
   auto* context = reinterpret_cast<ChooserContext*>(data);
   if (message == BFFM_INITIALIZED) {
@@ -93,11 +107,7 @@ int CALLBACK chooserCallback(HWND dialog, UINT message, LPARAM lParam, LPARAM da
                    reinterpret_cast<LPARAM>(context->initial.c_str()));
     }
   } else if (message == BFFM_SELCHANGED) {
-    wchar_t path[MAX_PATH * 4];
-    context->selected.clear();
-    if (SHGetPathFromIDListW(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) {
-      context->selected = path;
-    }
+    context->selected = pathOfItem(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam));
     // The dialog updates its edit box after this notification.
     PostMessageW(dialog, kReadEditBox, 0, 0);
   }
@@ -142,10 +152,11 @@ std::string chooseFolder(std::string_view title, std::string_view initialFolder)
   browse.lParam = reinterpret_cast<LPARAM>(&context);
   PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
   if (!chosen) return {};
-  std::wstring path;
-  wchar_t buffer[MAX_PATH * 4];
-  if (SHGetPathFromIDListW(chosen, buffer)) path = buffer;
+  std::wstring path = pathOfItem(chosen);
   CoTaskMemFree(chosen);
+  // Wine cuts an item's path at 260 characters whatever the buffer: a cut
+  // path names another folder, or none, and is never the answer.
+  if (!path.empty() && !isFolder(path)) path.clear();
   // A path the user typed names the chosen folder, as long as it is one.
   if (!context.typed.empty() && context.typed != context.shown) {
     std::wstring candidate = context.typed;

@@ -59,6 +59,43 @@ HANDLE findFirst(const std::wstring& specification, WIN32_FIND_DATAW& data) {
   return find;
 }
 
+// A folder with a reparse point is a link unless its tag is a cloud
+// provider's placeholder (whose contents are really there, or fetched on
+// demand): symbolic links, junctions, and any tag we do not know, such as the
+// tag 0 that Wine gives a Unix link, all may lead back up the tree. For a file
+// only symbolic links (and Wine's tag 0) are links; deduplicated or
+// compressed files keep their own sizes.
+bool isCloudTag(DWORD tag) { return (tag & 0xFFFF0FFFu) == 0x9000001Au; }
+
+bool isLink(const WIN32_FIND_DATAW& data) {
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+  const DWORD tag = data.dwReserved0;
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return !isCloudTag(tag);
+  return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == 0;
+}
+
+HANDLE openForIdentity(const std::wstring& path) {
+  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) {
+  // A folder is opened by its name without a trailing backslash, a root
+  // ("\\?\C:\") with it.
+  if (path.size() > 7 && path.back() == L'\\') path.pop_back();
+  const HANDLE handle = openForIdentity(path);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
+                  (!folderOnly || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+  CloseHandle(handle);
+  if (!ok) return false;
+  identity.volume = info.dwVolumeSerialNumber;
+  identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return true;
+}
+
 }  // namespace
 
 struct FolderListing::State {
@@ -107,11 +144,7 @@ bool FolderListing::next(TreeEntry& entry) {
     entry.name = narrow(data.cFileName);
     entry.attributes = data.dwFileAttributes;
     entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    // Only symbolic links and junctions (mount points) are links; other
-    // reparse points (cloud placeholders, deduplicated files) are ordinary.
-    entry.link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-                 (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK ||
-                  data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+    entry.link = isLink(data);
     entry.size = entry.folder
                      ? 0
                      : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -167,9 +200,9 @@ bool writeAll(HANDLE file, const char* data, DWORD size) {
   return true;
 }
 
-// A loop of its own rather than CopyFileExW, which under Wine neither calls
-// its progress routine nor heeds its cancel flag: the checkpoint before each
-// chunk makes a pause or a stop take effect within one chunk.
+// The engine's own loop, for where the system's copy cannot be paused: the
+// checkpoint before each chunk makes a pause or a stop take effect within one
+// chunk.
 FileCopy pumpContents(HANDLE in, HANDLE out) {
   thread_local std::vector<char> buffer;
   if (buffer.empty()) buffer.resize(kCopyChunkBytes);
@@ -187,14 +220,141 @@ FileCopy pumpContents(HANDLE in, HANDLE out) {
   }
 }
 
+struct Progress {
+  bool called = false;
+  bool stopped = false;
+};
+
+DWORD CALLBACK onCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
+                              DWORD, HANDLE, HANDLE, LPVOID data) {
+  auto* progress = static_cast<Progress*>(data);
+  progress->called = true;
+  if (!threadCheckpoint()) {
+    progress->stopped = true;
+    return PROGRESS_CANCEL;
+  }
+  if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+  }
+  return PROGRESS_CONTINUE;
+}
+
+// Whether CopyFileExW calls its progress routine here, so that a pause or a
+// stop can be answered inside it. Windows calls it at least once per file;
+// Wine never does, nor heeds its cancel flag. Asked once, with two small files
+// of our own in the temporary folder.
+bool systemCopyAnswersProgress() {
+  static const bool answers = [] {
+    wchar_t folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+    if (length == 0 || length > MAX_PATH) return true;  // as Windows does
+    const std::wstring from = std::wstring(folder) + widen(temporaryName());
+    const std::wstring to = std::wstring(folder) + widen(temporaryName());
+    const HANDLE file = CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    DWORD written = 0;
+    WriteFile(file, "probe", 5, &written, nullptr);
+    CloseHandle(file);
+    Progress progress;
+    BOOL cancel = FALSE;
+    const bool copied = CopyFileExW(from.c_str(), to.c_str(), onCopyProgress, &progress, &cancel,
+                                    COPY_FILE_FAIL_IF_EXISTS) != 0;
+    DeleteFileW(from.c_str());
+    DeleteFileW(to.c_str());
+    return !copied || progress.called;
+  }();
+  return answers;
+}
+
+bool sameContentsStamp(const BY_HANDLE_FILE_INFORMATION& before,
+                       const BY_HANDLE_FILE_INFORMATION& after) {
+  return before.nFileSizeHigh == after.nFileSizeHigh && before.nFileSizeLow == after.nFileSizeLow &&
+         before.ftLastWriteTime.dwLowDateTime == after.ftLastWriteTime.dwLowDateTime &&
+         before.ftLastWriteTime.dwHighDateTime == after.ftLastWriteTime.dwHighDateTime;
+}
+
+// The system's copy into a new temporary file beside the target: it carries
+// what the engine's own loop cannot (named streams, encryption, sparseness,
+// compression, attributes and times).
+FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
+                    std::wstring& temporary) {
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    temporary = folder + widen(temporaryName());
+    Progress progress;
+    BOOL cancel = FALSE;
+    if (CopyFileExW(source.c_str(), temporary.c_str(), onCopyProgress, &progress, &cancel,
+                    COPY_FILE_FAIL_IF_EXISTS)) {
+      return FileCopy::copied;
+    }
+    const DWORD error = GetLastError();
+    if (progress.stopped || error == ERROR_REQUEST_ABORTED) {
+      return progress.stopped ? FileCopy::stopped : FileCopy::failed;
+    }
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return FileCopy::failed;
+    temporary.clear();  // somebody else's file: never ours to delete
+  }
+  return FileCopy::failed;
+}
+
+FileCopy ownCopy(HANDLE in, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& folder,
+                 std::wstring& temporary) {
+  HANDLE out = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 16 && out == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = folder + widen(temporaryName());
+    out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (out == INVALID_HANDLE_VALUE) {
+    temporary.clear();
+    return FileCopy::failed;
+  }
+  FileCopy outcome = pumpContents(in, out);
+  if (outcome == FileCopy::copied) SetFileTime(out, nullptr, nullptr, &info.ftLastWriteTime);
+  if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
+  if (outcome == FileCopy::copied) {
+    constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = info.dwFileAttributes & kCarried;
+    if (!SetFileAttributesW(temporary.c_str(),
+                            attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes)) {
+      outcome = FileCopy::failed;
+    }
+  }
+  return outcome;
+}
+
+// Renames the complete temporary file over the target. A protected target is
+// made normal only now, right before it is replaced, and gets its attributes
+// back if the rename fails.
+bool replaceTarget(const std::wstring& temporary, const std::wstring& target,
+                   bool replaceProtected) {
+  constexpr DWORD kProtecting =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD old = GetFileAttributesW(target.c_str());
+  const bool reset = replaceProtected && old != INVALID_FILE_ATTRIBUTES &&
+                     (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
+                     (old & kProtecting) != 0 &&
+                     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+  if (MoveFileExW(temporary.c_str(), target.c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return true;
+  }
+  if (reset) SetFileAttributesW(target.c_str(), old);
+  return false;
+}
+
 }  // namespace
 
-FileCopy copyWholeFile(std::string_view source, std::string_view target) {
+FileCopy copyWholeFile(std::string_view source, std::string_view target, bool replaceProtected) {
   if (source.empty() || target.empty()) return FileCopy::failed;
   const std::wstring sourcePath = longPath(source);
   const std::wstring targetPath = longPath(target);
-  const HANDLE in = CreateFileW(sourcePath.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  // Other programs may read the file meanwhile, but not write it: a file being
+  // written cannot be copied whole, and is not reported as copied.
+  const HANDLE in = CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return FileCopy::failed;
   BY_HANDLE_FILE_INFORMATION info{};
@@ -208,42 +368,27 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target) {
   // is a rename within one volume that replaces the target in one step.
   const std::wstring folder = targetPath.substr(0, targetPath.rfind(L'\\') + 1);
   std::wstring temporary;
-  HANDLE out = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 16 && out == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = folder + widen(temporaryName());
-    out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  FileCopy outcome = systemCopyAnswersProgress() ? systemCopy(sourcePath, folder, temporary)
+                                                 : ownCopy(in, info, folder, temporary);
+  BY_HANDLE_FILE_INFORMATION after{};
+  if (outcome == FileCopy::copied &&
+      (!GetFileInformationByHandle(in, &after) || !sameContentsStamp(info, after))) {
+    outcome = FileCopy::failed;
   }
-  if (out == INVALID_HANDLE_VALUE) {
-    CloseHandle(in);
-    return FileCopy::failed;
-  }
-
-  FileCopy outcome = pumpContents(in, out);
   CloseHandle(in);
-  if (outcome == FileCopy::copied) SetFileTime(out, nullptr, nullptr, &info.ftLastWriteTime);
-  if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome == FileCopy::copied) {
-    constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD attributes = info.dwFileAttributes & kCarried;
-    if (!SetFileAttributesW(temporary.c_str(),
-                            attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes) ||
-        !MoveFileExW(temporary.c_str(), targetPath.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      outcome = FileCopy::failed;
-    }
+  if (outcome == FileCopy::copied && !replaceTarget(temporary, targetPath, replaceProtected)) {
+    outcome = FileCopy::failed;
   }
-  if (outcome != FileCopy::copied) deleteTemporary(temporary);
+  if (outcome != FileCopy::copied && !temporary.empty()) deleteTemporary(temporary);
   return outcome;
 }
 
-int removeLeftoverCopies(std::string_view folder) {
+int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
   std::wstring wide = longPath(folder);
   if (wide.empty()) return 0;
   if (wide.back() != L'\\') wide += L'\\';
+  std::wstring sourceWide = sourceFolder.empty() ? std::wstring() : longPath(sourceFolder);
+  if (!sourceWide.empty() && sourceWide.back() != L'\\') sourceWide += L'\\';
   WIN32_FIND_DATAW data{};
   const HANDLE find = findFirst(wide + widen(kCopyTemporaryPrefix) + L"*", data);
   if (find == INVALID_HANDLE_VALUE) return 0;
@@ -251,6 +396,11 @@ int removeLeftoverCopies(std::string_view folder) {
   do {
     if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
         !isCopyTemporaryName(narrow(data.cFileName))) {
+      continue;
+    }
+    // The copy of a source file that happens to be named like ours stays.
+    if (!sourceWide.empty() &&
+        GetFileAttributesW((sourceWide + data.cFileName).c_str()) != INVALID_FILE_ATTRIBUTES) {
       continue;
     }
     const std::wstring path = wide + data.cFileName;
@@ -261,27 +411,42 @@ int removeLeftoverCopies(std::string_view folder) {
   return removed;
 }
 
-namespace {
-
-bool folderIdentity(std::string_view path, BY_HANDLE_FILE_INFORMATION& info) {
-  const HANDLE folder = CreateFileW(longPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (folder == INVALID_HANDLE_VALUE) return false;
-  const bool ok = GetFileInformationByHandle(folder, &info) != 0 &&
-                  (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  CloseHandle(folder);
-  return ok;
+bool FolderListing::identity(PathIdentity& identity) const {
+  return state_ != nullptr && identityByPath(state_->folder, identity, true);
 }
 
-}  // namespace
+bool pathIdentity(std::string_view path, PathIdentity& identity) {
+  return !path.empty() && identityByPath(longPath(path), identity, false);
+}
+
+bool folderIdentity(std::string_view path, PathIdentity& identity) {
+  return !path.empty() && identityByPath(longPath(path), identity, true);
+}
+
+std::string finalFolderPath(std::string_view path) {
+  if (path.empty()) return {};
+  const HANDLE handle = openForIdentity(longPath(path));
+  if (handle == INVALID_HANDLE_VALUE) return {};
+  std::wstring final(32768, L'\0');
+  const DWORD length =
+      GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+                                FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (length == 0 || length >= final.size()) return {};
+  final.resize(length);
+  // Back from the long form to the ordinary one the program's paths use.
+  if (final.starts_with(L"\\\\?\\UNC\\")) {
+    final = L"\\\\" + final.substr(8);
+  } else if (final.starts_with(L"\\\\?\\")) {
+    final = final.substr(4);
+  }
+  return narrow(final);
+}
 
 bool sameFolder(std::string_view first, std::string_view second) {
-  BY_HANDLE_FILE_INFORMATION one{};
-  BY_HANDLE_FILE_INFORMATION two{};
-  return folderIdentity(first, one) && folderIdentity(second, two) &&
-         one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
-         one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
+  PathIdentity one;
+  PathIdentity two;
+  return folderIdentity(first, one) && folderIdentity(second, two) && one == two;
 }
 
 namespace testing {

@@ -155,7 +155,11 @@ bool registerClasses() {
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.hIcon = LoadIconW(windowClass.hInstance, MAKEINTRESOURCEW(1));
-    windowClass.hIconSm = windowClass.hIcon;
+    // The icon file's own 16 x 16 image, drawn for that size, rather than the
+    // large one scaled down.
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageW(windowClass.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClass;

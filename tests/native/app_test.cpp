@@ -345,8 +345,8 @@ TEST_F(MainWindowTest, ChosenSourceFillsTheFieldAndBecomesTheNextStartFolder) {
   hl::answerNextChooser(source.withSeparator());
   app::chooseSource();
   EXPECT_EQ(hl::control(5).text, source.withSeparator());
-  EXPECT_EQ(app::appState().sourceTotalSize, 1234);
   ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_EQ(app::appState().sourceTotalSize, 1234);  // measured by the scan thread
   EXPECT_EQ(hl::control(8).text, " 3 Eléments à copier, sous-dossiers inclus");
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
   EXPECT_EQ(app::appState().statusText.get(), "");

@@ -1,7 +1,9 @@
 // The recursive folder copy, the copy thread and the whole-file copy under
 // them, on real temporary trees.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -193,18 +195,222 @@ TEST_F(CopyTest, LinksToFoldersAreNotFollowedAndLinksToFilesArriveAsFiles) {
   EXPECT_EQ(readAll(target_ / "a" / "data-link"), "payload");
 }
 
-TEST_F(CopyTest, ACopyIntoItsOwnSubFolderDoesNotCopyItselfAgain) {
-  writeFile(source_ / "f", "1");
-  fs::create_directories(source_ / "backup");
-  target_ = source_ / "backup" / "src";
-  EXPECT_EQ(copy(), 1);
-  EXPECT_EQ(readAll(target_ / "f"), "1");
-  EXPECT_TRUE(fs::is_directory(target_ / "backup"));
-  EXPECT_FALSE(fs::exists(target_ / "backup" / "src"));
-  // Onto itself: nothing to do.
+TEST_F(CopyTest, ATargetThatIsInsideOrContainsTheSourceIsToldByIdentity) {
+  fs::create_directories(source_ / "sub" / "deeper");
+  fs::create_directories(root_ / "src2");
+  fs::create_directory_symlink(source_, root_ / "link-to-src");
+  const std::string src = source_.string();
+  const auto overlaps = [&](const std::string& target) {
+    return copyjob::targetOverlapsSource(src, target);
+  };
+  EXPECT_TRUE(overlaps(src));
+  EXPECT_TRUE(overlaps(src + "/"));
+  EXPECT_TRUE(overlaps(src + "/sub/deeper"));
+  EXPECT_TRUE(overlaps(src + "/sub/."));
+  EXPECT_TRUE(overlaps(src + "/sub/.."));
+  EXPECT_TRUE(overlaps(root_.string() + "/src2/../src/sub"));
+  EXPECT_TRUE(overlaps(src + "/not/yet/made"));  // would be made inside the source
+  EXPECT_TRUE(overlaps((root_ / "link-to-src" / "sub").string()));
+  EXPECT_TRUE(overlaps(root_.string()));  // contains it
+  EXPECT_TRUE(overlaps("/"));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(src + "/sub/deeper", (root_ / "link-to-src").string()));
+  // Neighbours, even with a name that starts like the source's, do not.
+  EXPECT_FALSE(overlaps((root_ / "src2").string()));
+  EXPECT_FALSE(overlaps((root_ / "dst").string()));
+  EXPECT_FALSE(overlaps(root_.string() + "/src2/new"));
+  EXPECT_FALSE(copyjob::targetOverlapsSource((root_ / "missing").string(), root_.string()));
+}
+
+// Every file below `top` with its contents, and every folder: what must be
+// the same byte for byte after a job that was refused or failed.
+std::map<std::string, std::string> snapshot(const fs::path& top) { return treeOf(top); }
+
+TEST_F(CopyTest, ACopyIntoItselfIsRefusedAndWritesNothing) {
+  // R/Photos holding Photos/, copied into R/Photos/Photos: a folder of the
+  // source would receive the top-level files.
+  const fs::path photos = root_ / "Photos";
+  fs::create_directories(photos / "Photos");
+  writeFile(photos / "a.jpg", "top");
+  writeFile(photos / "Photos" / "a.jpg", "inner");
+  auto before = snapshot(root_);
+  EXPECT_EQ(
+      copyjob::copyFolderTree(photos.string(), (photos / "Photos").string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(snapshot(root_), before);
+
+  // R/P/P copied into R/P: the target holds the source.
+  const fs::path inner = root_ / "P" / "P";
+  fs::create_directories(inner);
+  writeFile(inner / "P", "source file");
+  writeFile(root_ / "P" / "other", "keep");
+  before = snapshot(root_);
+  EXPECT_EQ(copyjob::copyFolderTree(inner.string(), (root_ / "P").string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(copyjob::copyFolderTree(inner.string(), root_.string(), "*.*", kAllFlags), 0);
+  // Spelled with "." and "..", or onto itself.
+  EXPECT_EQ(copy(kAllFlags), 1);  // an ordinary copy still works
+  before = snapshot(root_);
+  target_ = source_ / ".";
+  EXPECT_EQ(copy(), 0);
+  target_ = root_ / "dst" / ".." / "src" / "new";
+  EXPECT_EQ(copy(), 0);
   target_ = source_;
+  EXPECT_EQ(copy(), 0);
+  EXPECT_EQ(snapshot(root_), before);
+}
+
+TEST_F(CopyTest, TheCopyThreadRefusesADestinationInsideTheSource) {
+  platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
+  platform::createControl(app::kMainWindow,
+                          {app::kSourceField, platform::ControlKind::edit, 0, 0, 100, 20, "", 0});
+  platform::createControl(app::kMainWindow, {app::kDestinationField, platform::ControlKind::edit, 0,
+                                             30, 100, 20, "", 0});
+  fs::create_directories(source_ / "backup");
+  writeFile(source_ / "f", "1");
+  const auto before = snapshot(root_);
+  platform::setText(app::kSourceField, source_.string() + "/");
+  platform::setText(app::kDestinationField, (source_ / "backup").string() + "/");
+  EXPECT_EQ(copyjob::copyChosenFolder(), 0);
+  EXPECT_EQ(snapshot(root_), before);
+}
+
+TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
+  EXPECT_EQ(copyjob::resolveTypedPath("/data/Photos/sub/.."), "/data/Photos");
+  EXPECT_EQ(copyjob::resolveTypedPath("/data/Photos/."), "/data/Photos");
+  EXPECT_EQ(copyjob::resolveTypedPath("/data//Photos/./sub/../"), "/data/Photos/");
+  EXPECT_EQ(copyjob::resolveTypedPath("/.."), "/");
+  EXPECT_EQ(copyjob::resolveTypedPath("../a/./b/../c"), "../a/c");
+  EXPECT_EQ(copyjob::resolveTypedPath("a/.."), ".");
+  EXPECT_EQ(copyjob::resolveTypedPath("/data/dst."), "/data/dst.");  // a name of its own here
+  EXPECT_EQ(copyjob::resolveTypedPath(""), "");
+
+  platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
+  platform::createControl(app::kMainWindow,
+                          {app::kSourceField, platform::ControlKind::edit, 0, 0, 100, 20, "", 0});
+  platform::createControl(app::kMainWindow, {app::kDestinationField, platform::ControlKind::edit, 0,
+                                             30, 100, 20, "", 0});
+  fs::create_directories(source_ / "Photos" / "sub");
+  writeFile(source_ / "Photos" / "img.jpg", "jpeg");
+  fs::create_directories(target_ / "inner");
+  const std::map<std::string, std::string> expected = {
+      {"Photos/", ""}, {"Photos/img.jpg", "jpeg"}, {"Photos/sub/", ""}};
+  // ".../Photos/sub/.." is Photos: the copy lands in dst/Photos, not in dst's parent.
+  platform::setText(app::kSourceField, (source_ / "Photos" / "sub").string() + "/..");
+  platform::setText(app::kDestinationField, target_.string() + "/inner/..");
+  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
+  auto landed = snapshot(target_);
+  landed.erase("inner/");
+  EXPECT_EQ(landed, expected);
+  EXPECT_FALSE(fs::exists(root_ / "sub"));
+  EXPECT_FALSE(fs::exists(root_ / "img.jpg"));
+  // ".../Photos/." is Photos too.
+  fs::remove_all(target_ / "Photos");
+  platform::setText(app::kSourceField, (source_ / "Photos").string() + "/.");
+  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
+  landed = snapshot(target_);
+  landed.erase("inner/");
+  EXPECT_EQ(landed, expected);
+}
+
+TEST_F(CopyTest, AFailedCopyLeavesAReadOnlyTargetExactlyAsItWas) {
+  fs::create_directories(target_);
+  writeFile(target_ / "f", "earlier copy");
+  fs::permissions(target_ / "f", fs::perms::owner_read | fs::perms::group_read);
+  const auto stamp = fs::last_write_time(target_ / "f");
+  fs::create_symlink(root_ / "vanished", source_ / "f");  // cannot be read
+  const auto sourceBefore = snapshot(source_);
+  EXPECT_EQ(copy(), 0);
+  EXPECT_EQ(fs::status(target_ / "f").permissions(), fs::perms::owner_read | fs::perms::group_read);
+  EXPECT_EQ(readAll(target_ / "f"), "earlier copy");
+  EXPECT_EQ(fs::last_write_time(target_ / "f"), stamp);
+  EXPECT_EQ(snapshot(source_), sourceBefore);
+}
+
+TEST_F(CopyTest, EachFailedElementIsToldByItsSourcePath) {
+  writeFile(source_ / "good", "g");
+  fs::create_symlink(root_ / "vanished", source_ / "dangling");
+  fs::create_directories(source_ / "sub");
+  fs::create_directories(target_);
+  writeFile(target_ / "sub", "a file where the folder should go");
+  const auto before = snapshot(source_);
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  std::sort(failed.begin(), failed.end());
+  EXPECT_EQ(failed, (std::vector<std::string>{(source_ / "dangling").string(),
+                                              (source_ / "sub").string() + "/"}));
+  EXPECT_EQ(readAll(target_ / "good"), "g");
+  EXPECT_EQ(snapshot(source_), before);
+}
+
+TEST_F(CopyTest, ASourceFileNamedLikeATemporaryFileIsCopiedAndItsCopyKept) {
+  const std::string name = "~ravelund-0123456789abcdef.tmp";
+  ASSERT_TRUE(platform::isCopyTemporaryName(name));
+  writeFile(source_ / name, "a file of the user's");
   EXPECT_EQ(copy(), 1);
-  EXPECT_EQ(readAll(source_ / "f"), "1");
+  EXPECT_EQ(readAll(target_ / name), "a file of the user's");
+  EXPECT_EQ(copy(), 1);  // an earlier copy into that folder: the file stays
+  EXPECT_EQ(readAll(target_ / name), "a file of the user's");
+  // A source file of that name that cannot be read this time: its earlier copy
+  // is not removed as a leftover.
+  fs::remove(source_ / name);
+  fs::create_symlink(root_ / "vanished", source_ / name);
+  const auto before = snapshot(source_);
+  EXPECT_EQ(copy(), 0);
+  EXPECT_EQ(readAll(target_ / name), "a file of the user's");
+  EXPECT_EQ(snapshot(source_), before);
+}
+
+TEST_F(CopyTest, HolesOfASparseFileStayHoles) {
+  const fs::path sparse = source_ / "sparse";
+  {
+    std::ofstream out(sparse, std::ios::binary);
+    out << "head";
+    out.seekp(platform::kCopyChunkBytes);
+    out << "middle";
+    out.seekp(2 * platform::kCopyChunkBytes);
+    out << "tail";
+  }
+  fs::resize_file(sparse, 3 * platform::kCopyChunkBytes);  // a hole at the end too
+  struct stat info {};
+  ASSERT_EQ(stat(sparse.c_str(), &info), 0);
+  if (info.st_blocks * 512 >= info.st_size) GTEST_SKIP() << "this file system makes no holes";
+  EXPECT_EQ(copy(), 1);
+  struct stat copied {};
+  ASSERT_EQ(stat((target_ / "sparse").c_str(), &copied), 0);
+  EXPECT_EQ(copied.st_size, info.st_size);
+  EXPECT_LE(copied.st_blocks, info.st_blocks + 64);  // 32 KiB of slack
+  EXPECT_TRUE(readAll(target_ / "sparse") == readAll(sparse));
+}
+
+TEST_F(CopyTest, AFileWrittenWhileItIsCopiedIsNotReportedAsCopied) {
+  const std::string large = randomBytes(8 * platform::kCopyChunkBytes, 5);
+  writeFile(source_ / "growing", large);
+  fs::create_directories(target_);
+  writeFile(target_ / "growing", "previous version");
+  platform::testing::slowCopyChunks(30);
+  std::vector<std::string> failed;
+  const int thread = platform::startThread(
+      [&](int) {
+        return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
+                                       [&](const std::string& path) { failed.push_back(path); });
+      },
+      0);
+  ASSERT_NE(thread, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  std::vector<std::string> temporary;
+  while (std::chrono::steady_clock::now() < deadline) {
+    temporary = temporaryFilesIn(target_);
+    if (!temporary.empty() && fs::file_size(target_ / temporary[0]) >= platform::kCopyChunkBytes) {
+      break;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_EQ(temporary.size(), 1u);
+  std::ofstream(source_ / "growing", std::ios::binary | std::ios::app) << "more";
+  ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_EQ(failed, std::vector<std::string>{(source_ / "growing").string()});
+  EXPECT_EQ(readAll(target_ / "growing"), "previous version");
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
 }
 
 TEST_F(CopyTest, WithoutRecurseSubFoldersAreSkippedAndThePatternFilters) {

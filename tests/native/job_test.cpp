@@ -181,6 +181,57 @@ TEST_F(JobTest, ACopyThreadThatCannotStartIsReportedAndJournalledInCapitals) {
   EXPECT_EQ(lines.back(), "ERREUR! LA COPIE DE [ ÉTÉ ] A ÉCHOUÉE!");
 }
 
+TEST_F(JobTest, ADestinationThatOverlapsTheSourceIsRefusedBeforeAnythingIsWritten) {
+  setOptions({"log", "verif"});
+  fs::create_directories(root_.path() / "P" / "P");
+  writeFile(root_.path() / "P" / "P" / "x.txt", "x");
+  struct Case {
+    fs::path source;
+    std::string destination;
+  };
+  const Case cases[] = {
+      {source_, source_.string() + "/"},                       // into itself: Photos/Photos
+      {source_, (source_ / "vacances").string()},              // below itself
+      {source_, (source_ / "vacances" / "plage" / "..").string() + "/"},
+      {source_, source_.string() + "/./"},
+      {root_.path() / "P" / "P", root_.path().string() + "/"},  // R/P holds the source R/P/P
+  };
+  const auto before = snapshot(root_.path());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.destination);
+    hl::reset();
+    ASSERT_TRUE(app::startUp());
+    hl::typeText(app::kSourceField, c.source.string() + "/");
+    hl::typeText(app::kDestinationField, c.destination);
+    copyjob::startCopy();
+    const auto boxes = hl::boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].caption, "Thread error!");
+    EXPECT_EQ(boxes[0].text,
+              "Le dossier de destination ne peut pas se trouver dans le dossier à copier, ni le "
+              "contenir.");
+    EXPECT_EQ(boxes[0].kind, platform::kBoxWarning);
+    EXPECT_TRUE(hl::runningTimers().empty());
+    EXPECT_EQ(app::appState().copyThread, 0);
+  }
+  EXPECT_EQ(snapshot(root_.path()), before);
+  EXPECT_FALSE(fs::exists(profile() / "ravelundlog.ini"));
+}
+
+TEST_F(JobTest, TypedPathsWithDotsMeanTheFoldersTheyName) {
+  setOptions({"verif"});
+  startTheProgram();
+  typePaths((source_ / "vacances" / "..").string(), (destination_ / ".").string() + "/");
+  hl::pressControl(app::kStartButton);
+  ASSERT_TRUE(runUntilBox("Copie"));
+  ASSERT_TRUE(waitForThreads());
+  EXPECT_EQ(boxesCaptioned("Copie")[0].text, "La copie de Photos est terminée.");
+  EXPECT_EQ(boxesCaptioned("Contrôle")[0].kind, platform::kBoxInformation);
+  EXPECT_EQ(snapshot(target()), snapshot(source_));
+  EXPECT_FALSE(fs::exists(destination_ / "vacances"));
+  EXPECT_FALSE(fs::exists(root_.path() / "Photos" / "Photos"));
+}
+
 // ---- A whole job ------------------------------------------------------------------
 
 TEST_F(JobTest, AWholeJobWithVerificationCopiesVerifiesAndJournalsBothBlocks) {

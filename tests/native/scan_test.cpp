@@ -137,6 +137,67 @@ TEST_F(ScanTest, AScanThreadThatCannotStartLeavesTheLineAndStatus) {
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
 }
 
+// A tree wide enough that its walks take a while: 300 folders of 2 files.
+void makeWideTree(const fs::path& root) {
+  for (int i = 0; i < 300; ++i) {
+    const fs::path folder = root / ("dossier" + std::to_string(i));
+    fs::create_directory(folder);
+    for (int j = 0; j < 2; ++j) writeFile(folder / ("f" + std::to_string(j)), "12345");
+  }
+}
+
+TEST_F(ScanTest, BothWalksRunOffTheWindowThreadAndTheSizeIsSetWhenBothAreDone) {
+  testsupport::TempFolder source;
+  makeWideTree(source.path());
+  hl::answerNextChooser(source.withSeparator());
+  app::chooseSource();
+  // Back on the window thread at once: nothing measured here, the scan still
+  // walking (held at its next folder so the checks below cannot race it).
+  const int scan = app::appState().scanThread;
+  platform::pauseThread(scan);
+  EXPECT_TRUE(platform::threadRunning(scan));
+  EXPECT_EQ(app::appState().sourceTotalSize, 100);
+  platform::resumeThread(scan);
+  ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+  EXPECT_EQ(app::appState().sourceTotalSize, 300 * 2 * 5);
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text, " 900 Eléments à copier, sous-dossiers inclus");
+  EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
+}
+
+TEST_F(ScanTest, QuittingStopsAndAwaitsARunningScanWhichJournalsNothing) {
+  setOptions({"log"});
+  testsupport::TempFolder source;
+  makeWideTree(source.path());
+  hl::answerNextChooser(source.withSeparator());
+  app::chooseSource();
+  const int scan = app::appState().scanThread;
+  platform::pauseThread(scan);  // as good as a scan of a tree that takes minutes
+  copyjob::stopJobThreads();
+  EXPECT_FALSE(platform::threadRunning(scan));
+  EXPECT_EQ(app::appState().sourceTotalSize, 100);
+  EXPECT_TRUE(journal::readJournalLines().empty());
+}
+
+TEST_F(ScanTest, ANewSourceStopsTheEarlierScanAndTheJournalCarriesItsOwnCount) {
+  setOptions({"log"});
+  testsupport::TempFolder first;
+  makeWideTree(first.path());
+  hl::answerNextChooser(first.withSeparator());
+  app::chooseSource();
+  platform::pauseThread(app::appState().scanThread);
+  testsupport::TempFolder parent;
+  const fs::path second = parent.path() / "Photos";
+  fs::create_directory(second);
+  makeNineElementTree(second);
+  chooseSourceAndWait(second.string() + "/");
+  EXPECT_EQ(app::appState().scannedFiles, 7);
+  EXPECT_EQ(app::appState().scannedFolders, 2);
+  EXPECT_EQ(app::appState().sourceTotalSize, 47);
+  const auto lines = journal::readJournalLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1], " Il y a 9 Eléments dans le dossier à copier (sous-dossiers inclus)");
+}
+
 class FreeSpaceTest : public ScanTest {};
 
 TEST_F(FreeSpaceTest, ASourceThatFitsPassesAndIsJournalled) {

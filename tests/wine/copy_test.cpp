@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -281,6 +283,205 @@ TEST_F(CopyTreeTest, DoubledSeparatorsAndForwardSlashesReachTheSameFolders) {
   EXPECT_EQ(copyjob::copyFolderTree(source_, slashed, "", kAllFlags), 1);
   EXPECT_EQ(readFile(root_ + "\\other\\a.txt"), "a");
   EXPECT_TRUE(platform::sameFolder(target_, root_ + "\\.\\x\\..\\DST"));
+}
+
+// Every file (with its contents) and folder below `top`; links to folders as
+// links, never entered. What must be the same after a refused or failed job.
+void snapshotInto(const std::string& top, const std::string& relative,
+                  std::map<std::string, std::string>& tree) {
+  platform::FolderListing listing;
+  platform::TreeEntry entry;
+  std::vector<std::string> folders;
+  if (!listing.open(top + relative, "*.*")) return;
+  while (listing.next(entry)) {
+    const std::string name = relative + "\\" + entry.name;
+    if (entry.folder && entry.link) {
+      tree[name] = "<link>";
+    } else if (entry.folder) {
+      tree[name + "\\"] = "";
+      folders.push_back(name);
+    } else {
+      tree[name] = readFile(top + name);
+    }
+  }
+  listing.close();
+  for (const std::string& folder : folders) snapshotInto(top, folder, tree);
+}
+
+std::map<std::string, std::string> snapshot(const std::string& top) {
+  std::map<std::string, std::string> tree;
+  snapshotInto(top, "", tree);
+  return tree;
+}
+
+// The folder holding the trees made on the Linux side, or "" outside CTest.
+std::string unixTrees() {
+  wchar_t value[4096];
+  const DWORD length = GetEnvironmentVariableW(L"RAVELUND_UNIX_TREES", value, 4096);
+  return length == 0 || length >= 4096 ? std::string() : narrow(value);
+}
+
+TEST_F(CopyTreeTest, ATargetInsideOrHoldingTheSourceIsRefusedWhateverItsSpelling) {
+  const std::string summer = root_ + "\\été";
+  ASSERT_TRUE(makeFolder(summer));
+  ASSERT_TRUE(makeFolder(summer + "\\sub"));
+  ASSERT_TRUE(writeFile(summer + "\\photo.jpg", "jpeg"));
+  ASSERT_TRUE(writeFile(summer + "\\sub\\x.txt", "x"));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "\\ÉTÉ\\copie"));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "\\ÉTÉ"));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(summer + "\\", summer + "\\sub\\."));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(summer + "\\sub", root_));
+  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "/x/../été/sub/"));
+  EXPECT_FALSE(copyjob::targetOverlapsSource(summer, target_));
+  EXPECT_FALSE(copyjob::targetOverlapsSource(summer, root_ + "\\été2"));
+  const auto before = snapshot(root_);
+  EXPECT_EQ(copyjob::copyFolderTree(summer, root_ + "\\ÉTÉ\\copie", "*.*", kAllFlags), 0);
+  EXPECT_EQ(copyjob::copyFolderTree(summer, summer + "\\sub\\.", "*.*", kAllFlags), 0);
+  EXPECT_EQ(copyjob::copyFolderTree(summer + "\\sub", root_, "*.*", kAllFlags), 0);
+  EXPECT_EQ(copyjob::copyFolderTree(summer, summer, "*.*", kAllFlags), 0);
+  EXPECT_EQ(snapshot(root_), before);
+}
+
+TEST_F(CopyTreeTest, ADestinationTypedWithATrailingDotOrBlankIsTakenAsTheShellTakesIt) {
+  EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst."), "E:\\Sauvegardes\\dst");
+  EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst. "), "E:\\Sauvegardes\\dst");
+  EXPECT_EQ(copyjob::resolveTypedPath("E:\\a.\\b\\..\\c\\"), "E:\\a\\c\\");
+  EXPECT_EQ(copyjob::resolveTypedPath("E:/Photos/sub/.."), "E:\\Photos");
+  EXPECT_EQ(copyjob::resolveTypedPath("E:\\.."), "E:\\");
+  ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
+  EXPECT_EQ(copyjob::copyFolderTree(source_, target_ + ".", "*.*", kAllFlags), 1);
+  EXPECT_EQ(readFile(target_ + "\\a.txt"), "a");
+  EXPECT_EQ(copyjob::copyFolderTree(source_ + "\\.", target_ + " ", "*.*", kAllFlags), 1);
+  std::vector<std::string> names;
+  platform::FolderListing listing;
+  platform::TreeEntry entry;
+  ASSERT_TRUE(listing.open(root_, "*.*"));
+  while (listing.next(entry)) names.push_back(entry.name);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"dst", "src"}));
+}
+
+TEST_F(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
+  ASSERT_TRUE(writeFile(source_ + "\\report.txt", "new"));
+  ASSERT_TRUE(makeFolder(target_));
+  ASSERT_TRUE(writeFile(target_ + "\\report.txt", "earlier copy"));
+  constexpr DWORD kProtected = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  ASSERT_TRUE(SetFileAttributesW(wide(target_ + "\\report.txt").c_str(), kProtected));
+  const auto before = snapshot(source_);
+  const HANDLE lock = CreateFileW(wide(source_ + "\\report.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(copy(), 0);
+  CloseHandle(lock);
+  EXPECT_EQ(attributesOf(target_ + "\\report.txt") & (kProtected | FILE_ATTRIBUTE_NORMAL),
+            kProtected);
+  EXPECT_EQ(readFile(target_ + "\\report.txt"), "earlier copy");
+  EXPECT_EQ(snapshot(source_), before);
+  // Once the file can be read, the protected target is replaced.
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + "\\report.txt"), "new");
+}
+
+TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
+  ASSERT_TRUE(writeFile(source_ + "\\log.txt", "being written"));
+  ASSERT_TRUE(writeFile(source_ + "\\quiet.txt", "still"));
+  const auto before = snapshot(source_);
+  const HANDLE writer =
+      CreateFileW(wide(source_ + "\\log.txt").c_str(), GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  CloseHandle(writer);
+  EXPECT_EQ(snapshot(source_), before);
+  EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\log.txt"});
+  EXPECT_EQ(attributesOf(target_ + "\\log.txt"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(readFile(target_ + "\\quiet.txt"), "still");
+}
+
+TEST_F(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
+  const std::string name = "~ravelund-0123456789abcdef.tmp";
+  ASSERT_TRUE(writeFile(source_ + "\\" + name, "a file of the user's"));
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(readFile(target_ + "\\" + name), "a file of the user's");
+  // Locked this time: its earlier copy is not removed as a leftover.
+  const auto before = snapshot(source_);
+  const HANDLE lock = CreateFileW(wide(source_ + "\\" + name).c_str(), GENERIC_READ, 0, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(copy(), 0);
+  CloseHandle(lock);
+  EXPECT_EQ(readFile(target_ + "\\" + name), "a file of the user's");
+  EXPECT_EQ(snapshot(source_), before);
+}
+
+TEST_F(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
+  const std::string trees = unixTrees();
+  if (trees.empty()) GTEST_SKIP() << "RAVELUND_UNIX_TREES is set by CTest";
+  const std::string source = trees + "\\links\\src";
+  ASSERT_EQ(readFile(source + "\\a\\data"), "payload");
+  // Wine shows the links as folders with a reparse point, which the listing
+  // now calls links.
+  platform::FolderListing listing;
+  platform::TreeEntry entry;
+  ASSERT_TRUE(listing.open(source + "\\a", "*.*"));
+  int links = 0;
+  while (listing.next(entry)) {
+    if (entry.name == "up" || entry.name == "sibling") {
+      EXPECT_TRUE(entry.folder && entry.link) << entry.name;
+      ++links;
+    }
+  }
+  // Through a link, the folder it leads to is known by its identity: what
+  // keeps any walk from entering a folder already on its branch.
+  platform::PathIdentity listed;
+  platform::PathIdentity top;
+  platform::PathIdentity throughLink;
+  EXPECT_TRUE(listing.identity(listed));
+  ASSERT_TRUE(platform::folderIdentity(source, top));
+  ASSERT_TRUE(platform::folderIdentity(source + "\\a\\up", throughLink));
+  EXPECT_EQ(throughLink, top);
+  ASSERT_TRUE(platform::folderIdentity(source + "\\a\\", top));
+  EXPECT_EQ(listed, top);
+  listing.close();
+  EXPECT_EQ(links, 2);
+  const auto before = snapshot(source);
+  EXPECT_EQ(copyjob::folderTotalSize(source, "*.*"), 9);
+  app::appState().scannedFiles = 0;
+  app::appState().scannedFolders = 0;
+  EXPECT_EQ(copyjob::countElements(0, source), 4);  // a, a\data, b, b\x
+  EXPECT_EQ(copyjob::copyFolderTree(source, target_, "*.*", kAllFlags), 1);
+  EXPECT_EQ(snapshot(target_),
+            (std::map<std::string, std::string>{
+                {"\\a\\", ""}, {"\\a\\data", "payload"}, {"\\b\\", ""}, {"\\b\\x", "xx"}}));
+  EXPECT_EQ(snapshot(source), before);
+}
+
+TEST_F(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
+  const std::string trees = unixTrees();
+  if (trees.empty()) GTEST_SKIP() << "RAVELUND_UNIX_TREES is set by CTest";
+  const std::string source = trees + "\\clash\\src";
+  const auto before = snapshot(source);
+  ASSERT_EQ(before.size(), 6u);  // both names of each pair are listed
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyFolderTree(source, target_, "*.*", kAllFlags,
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  // One of each pair is reported; the other arrived, whole and unreplaced.
+  ASSERT_EQ(failed.size(), 2u);
+  const auto copied = snapshot(target_);
+  EXPECT_EQ(copied.size(), 3u);
+  // The target keeps the first name of each pair, with that file's contents.
+  for (const auto& [name, contents] : copied) {
+    ASSERT_EQ(before.count(name), 1u) << name;
+    EXPECT_EQ(contents, before.at(name)) << name;
+    const std::string element = source + name;
+    EXPECT_EQ(std::find(failed.begin(), failed.end(), element), failed.end()) << name;
+  }
+  EXPECT_EQ(snapshot(source), before);
 }
 
 TEST(CopyPathTest, DriveRootsAndPathsWithoutTrailingSeparator) {

@@ -122,6 +122,52 @@ TEST_F(MainWindowOnWindows, HasItsTitleClientSizeAndFixedFrame) {
   EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
 }
 
+TEST_F(MainWindowOnWindows, TheSmallIconIsTheIconFilesOwnSixteenPixelImage) {
+  HWND window = mainWindow();
+  const auto small = reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICONSM));
+  ASSERT_NE(small, nullptr);
+  EXPECT_NE(small, reinterpret_cast<HICON>(GetClassLongPtrW(window, GCLP_HICON)));
+  ICONINFO info{};
+  ASSERT_TRUE(GetIconInfo(small, &info));
+  BITMAP colour{};
+  GetObjectW(info.hbmColor, sizeof colour, &colour);
+  EXPECT_EQ(colour.bmWidth, 16);
+  EXPECT_EQ(colour.bmHeight, 16);
+  // Pixel for pixel the icon file's 16 x 16 image, not a reduction of the
+  // larger one: drawn into a bitmap, both give the same bytes.
+  const auto pixels = [](HICON icon) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = 16;
+    format.bmiHeader.biHeight = -16;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &format, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    DrawIconEx(memory, 0, 0, icon, 16, 16, 0, nullptr, DI_NORMAL);
+    GdiFlush();
+    std::string bytes(static_cast<const char*>(bits), 16 * 16 * 4);
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return bytes;
+  };
+  const auto own = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                 IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+  const auto large = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1),
+                                                   IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR));
+  EXPECT_EQ(pixels(small), pixels(own));
+  EXPECT_NE(pixels(large), pixels(own));  // the comparison can tell them apart
+  DestroyIcon(own);
+  DestroyIcon(large);
+  DeleteObject(info.hbmColor);
+  DeleteObject(info.hbmMask);
+}
+
 TEST(ProgramResources, ManifestAsksForCommonControlsSix) {
   HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
   ASSERT_NE(found, nullptr);
@@ -285,9 +331,10 @@ TEST_F(MainWindowOnWindows, ButtonClickArrivesAsAControlEvent) {
   EXPECT_TRUE(answerer.found());
 }
 
-// The scan thread disables the window, writes the live count and enables the
-// window again through calls that the UI thread must serve; the UI thread
-// meanwhile adds up the size. None of it may hang, and the count must arrive.
+// The scan thread disables the window, writes the live count, adds up the
+// size and enables the window again, through calls that the UI thread must
+// serve: startScan returns at once and the UI thread goes on painting. None of
+// it may hang, and the count and the size must arrive.
 TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
@@ -306,11 +353,15 @@ TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   }
   const std::string source = narrow(root) + "\\";
   app::appState().chosenSource = source;
+  app::appState().sourceTotalSize = 100;
   copyjob::startScan(source);
-  EXPECT_EQ(app::appState().sourceTotalSize, 70);
+  // Nothing was measured on this thread: the scan cannot get past its first
+  // window call before this thread serves it.
+  EXPECT_EQ(app::appState().sourceTotalSize, 100);
   const int scan = app::appState().scanThread;
   ASSERT_NE(scan, 0);
   ASSERT_TRUE(platform::pumpUntil([scan] { return !platform::threadRunning(scan); }, 20000));
+  EXPECT_EQ(app::appState().sourceTotalSize, 70);
   EXPECT_EQ(textOf(GetDlgItem(mainWindow(), app::kSourceInfoLine)),
             " 9 Eléments à copier, sous-dossiers inclus");
   EXPECT_TRUE(IsWindowEnabled(mainWindow()));
