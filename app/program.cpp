@@ -7,7 +7,9 @@
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/image.h"
+#include "platform/buttons.h"
 #include "platform/resources.h"
+#include "settings/settings.h"
 
 namespace app {
 namespace {
@@ -60,6 +62,7 @@ constexpr ControlHandler kControlHandlers[] = {
     {kSourceChooserButton, chooseSource},
     {kDestinationChooserButton, chooseDestination},
     {kCancelButton, copyjob::cancelAndQuit},
+    {kSettingsButton, settings::showPreferences},
     {kJournalButton, showReportsMenu},
     {kHelpButton, showHelp},
     {kExplorerButton, exploreFolder},
@@ -71,6 +74,7 @@ constexpr ControlHandler kControlHandlers[] = {
 bool startUp() {
   AppState& state = appState();
   platform::initialise();
+  platform::loadThemeApi(false);
   state.sourceTotalSize = 100;
   state.options.verif = 0;
   state.options.space = 0;

@@ -6,9 +6,11 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "platform/files.h"
+#include "platform/headless/buttons.h"
 #include "platform/headless/headless.h"
 
 namespace platform::headless {
@@ -33,6 +35,7 @@ struct World {
   std::condition_variable changed;
 
   std::map<int, WindowState> windows;
+  std::set<int> refusedWindows;  // windows that fail to open
   std::map<int, ControlState> controls;
   std::vector<int> creationOrder;
   std::map<int, std::vector<std::string>> textHistory;
@@ -133,6 +136,14 @@ void reset() {
   w.addresses.clear();
   w.programActive = false;
   w.uiWaiting = false;
+  w.refusedWindows.clear();
+  resetButtons();
+}
+
+void refuseToOpen(int window) {
+  World& w = world();
+  std::lock_guard lock(w.mutex);
+  w.refusedWindows.insert(window);
 }
 
 void pressControl(int control) {
@@ -418,6 +429,7 @@ void releaseAll() {
 bool openWindow(int window, const WindowSpec& spec) {
   auto& w = world();
   std::lock_guard lock(w.mutex);
+  if (w.refusedWindows.count(window)) return false;
   headless::WindowState state;
   state.spec = spec;
   state.open = true;
