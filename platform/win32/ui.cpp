@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -93,6 +94,7 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  if (mainWindowCallback(hwnd, message, wParam, lParam, &result)) return result;
   if (commonMessage(hwnd, message, wParam, lParam, &result)) return result;
   switch (message) {
     case WM_CLOSE:
@@ -250,6 +252,7 @@ void releaseAll() {
   }
   for (auto& [number, menu] : r.menus) DestroyMenu(menu);
   for (HMODULE library : r.libraries) FreeLibrary(library);
+  releaseThemeApi();
   r.windows.clear();
   r.controls.clear();
   r.controlByHandle.clear();
