@@ -291,6 +291,14 @@ TEST_F(CommandBarOnWindows, DisabledButtonShowsAGreyIconAndAnEngravedCaption) {
   }
   EXPECT_GT(colouredBefore, 10) << "the help icon has colours";
   EXPECT_EQ(colouredAfter, 0) << "greyed";
+  // Embossed in the icon's own shape: its transparent corners keep the frame's
+  // fill, not a grey square.
+  int emptyCorners = 0;
+  for (const auto& corner : {std::pair{10, 7}, std::pair{25, 7}, std::pair{10, 22}, std::pair{25, 22}}) {
+    // Compared with the fill just left of the icon, on the same row.
+    emptyCorners += disabled.at(corner.first, corner.second) == disabled.at(7, corner.second);
+  }
+  EXPECT_EQ(emptyCorners, 4);
 
   int black = 0;
   int highlight = 0;
