@@ -5,9 +5,9 @@
 #include "app/status.h"
 #include "copyjob/job.h"
 #include "journal/journal.h"
+#include "platform/buttons.h"
 #include "platform/files.h"
 #include "platform/image.h"
-#include "platform/buttons.h"
 #include "platform/resources.h"
 #include "settings/settings.h"
 

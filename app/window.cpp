@@ -47,8 +47,8 @@ constexpr CommandButton kCommandButtons[] = {
 };
 
 // The balloon tooltips are attached once all seven buttons exist, in this order.
-constexpr int kTooltipOrder[] = {kStartButton,   kCancelButton, kSettingsButton, kJournalButton,
-                                 kWebButton,     kHelpButton,   kExplorerButton};
+constexpr int kTooltipOrder[] = {kStartButton, kCancelButton, kSettingsButton, kJournalButton,
+                                 kWebButton,   kHelpButton,   kExplorerButton};
 
 bool create(ControlKind kind, int number, int x, int y, int width, int height, int image = 0) {
   platform::ControlSpec spec;

@@ -8,14 +8,12 @@ ContentPlacement placeContent(std::int64_t layout, int width, int height, int ic
   const int h = height;
   switch (layout) {
     case iconTop:
-      return {(w - iconWidth) / 2, (h - iconHeight) / 4, (w - textWidth) / 2,
-              h - textHeight - 10};
+      return {(w - iconWidth) / 2, (h - iconHeight) / 4, (w - textWidth) / 2, h - textHeight - 10};
     case iconRight:
       return {w - iconWidth - 10, (h - iconHeight) / 2, w - textWidth - iconWidth - 20,
               (h - fontHeight) / 2};
     case iconBottom:
-      return {(w - iconWidth) / 2, h - iconHeight - 7, (w - textWidth) / 2,
-              (h - textHeight) / 4};
+      return {(w - iconWidth) / 2, h - iconHeight - 7, (w - textWidth) / 2, (h - textHeight) / 4};
     case iconLeft:
       return {10, (h - iconHeight) / 2, iconWidth + 20, (h - fontHeight) / 2};
     default:

@@ -1,14 +1,14 @@
 // Owner-drawn image buttons, their balloon tooltips and their painting with
 // GDI and the theme engine, following the plans of widgets/paint.h.
-#include <windows.h>
+#include "platform/buttons.h"
 
 #include <commctrl.h>
+#include <windows.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
 
-#include "platform/buttons.h"
 #include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_internal.h"
@@ -136,8 +136,9 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
 
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
   LOGFONTW description{};
-  const int fontHeight =
-      font && GetObjectW(font, sizeof description, &description) ? std::abs(description.lfHeight) : 0;
+  const int fontHeight = font && GetObjectW(font, sizeof description, &description)
+                             ? std::abs(description.lfHeight)
+                             : 0;
   wchar_t caption[kCaptionBuffer];
   const int length = GetWindowTextW(button, caption, kCaptionBuffer);
   SIZE extent{};
@@ -253,8 +254,8 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
   record->layout = layout;
   // The property goes on first: the first message to the new procedure finds it.
   SetPropW(button, kPropertyName, record);
-  record->previousProc = static_cast<std::uintptr_t>(SetWindowLongPtrW(
-      button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&win32::imageButtonProc)));
+  record->previousProc = static_cast<std::uintptr_t>(
+      SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&win32::imageButtonProc)));
   return true;
 }
 
@@ -262,8 +263,8 @@ int addTooltip(int window, int control, std::string_view title, std::string_view
                int titleIcon) {
   HWND owner = windowHandle(window);
   HWND tool = controlHandle(control);
-  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_BALLOON,
-                             0, 0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, 0,
+                             0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tip, TTM_SETTIPTEXTCOLOR, GetSysColor(COLOR_INFOTEXT), 0);
   SendMessageW(tip, TTM_SETTIPBKCOLOR, GetSysColor(COLOR_INFOBK), 0);
   SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 200);

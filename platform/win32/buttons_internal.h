@@ -39,7 +39,6 @@ void releaseThemeApi();
 // The window callback of the main window: paints the image buttons whose draw
 // requests reach it. True when it answered the message (the answer is in
 // `result`); false leaves the message to the normal handling.
-bool mainWindowCallback(HWND window, UINT message, WPARAM first, LPARAM second,
-                        LRESULT* result);
+bool mainWindowCallback(HWND window, UINT message, WPARAM first, LPARAM second, LRESULT* result);
 
 }  // namespace platform::win32

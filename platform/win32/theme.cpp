@@ -1,11 +1,7 @@
 // The visual-theme library, loaded by name at run time (never linked), so the
 // program runs where it is missing and follows the desktop when it changes.
-#include <algorithm>
-#include <mutex>
-
 #include "platform/buttons.h"
 #include "platform/win32/buttons_internal.h"
-#include "platform/win32/ui_internal.h"
 #include "widgets/paint.h"
 
 namespace platform::win32 {
@@ -117,7 +113,8 @@ void loadThemeApi(bool /*reload*/) {
   api.library = library;
   lookUp(library, "IsThemeActive", api.IsThemeActive);
   lookUp(library, "OpenThemeData", api.OpenThemeData);
-  lookUp(library, "IsThemeBackgroundPartiallyTransparent", api.IsThemeBackgroundPartiallyTransparent);
+  lookUp(library, "IsThemeBackgroundPartiallyTransparent",
+         api.IsThemeBackgroundPartiallyTransparent);
   lookUp(library, "DrawThemeParentBackground", api.DrawThemeParentBackground);
   lookUp(library, "DrawThemeBackground", api.DrawThemeBackground);
   lookUp(library, "CloseThemeData", api.CloseThemeData);

@@ -1,10 +1,11 @@
 // The command bar's image buttons, their tooltips and their painting as the
 // program sets them up, seen through the headless windowing layer.
+#include "platform/buttons.h"
+
 #include <gtest/gtest.h>
 
 #include "app/program.h"
 #include "app/state.h"
-#include "platform/buttons.h"
 #include "platform/headless/buttons.h"
 #include "platform/headless/headless.h"
 #include "test_support.h"
@@ -44,7 +45,7 @@ TEST_F(CommandBarTest, SevenImageButtonsWithTheirIconsAndTheIconLeftLayout) {
     int control;
     int image;
     const char* caption;
-  } expected[] = {{15, app::kStartIcon, "Démarrer"},     {16, app::kCancelIcon, "Annuler"},
+  } expected[] = {{15, app::kStartIcon, "Démarrer"},      {16, app::kCancelIcon, "Annuler"},
                   {17, app::kSettingsIcon, "Paramètres"}, {18, app::kJournalIcon, "Journal"},
                   {19, app::kHelpIcon, "Aide"},           {20, app::kFolderIcon, "Explorer"},
                   {21, app::kWebIcon, "Ostrevak"}};
@@ -97,7 +98,8 @@ TEST_F(CommandBarTest, BalloonTooltipsCarryTitleTextAndTheButtonsOwnIcon) {
 }
 
 TEST_F(CommandBarTest, TooltipWithoutTitleShowsTheTextAlone) {
-  platform::addTooltip(app::kMainWindow, app::kHelpButton, "", "Seulement le texte", app::kHelpIcon);
+  platform::addTooltip(app::kMainWindow, app::kHelpButton, "", "Seulement le texte",
+                       app::kHelpIcon);
   const auto tip = hl::tooltips().back();
   EXPECT_EQ(tip.text, "Seulement le texte");
   EXPECT_EQ(tip.title, "");
@@ -111,7 +113,8 @@ TEST_F(ClassicCommandBarTest, StartButtonPaintsItsIconAndCaptionInTheClassicFram
   EXPECT_EQ(normal.caption, "Démarrer");
   EXPECT_EQ(normal.image, app::kStartIcon);
   EXPECT_FALSE(normal.plan.themed);
-  EXPECT_EQ(normal.plan.classic.lines, widgets::classicFrame(widgets::ButtonLook::normal, 90, 30).lines);
+  EXPECT_EQ(normal.plan.classic.lines,
+            widgets::classicFrame(widgets::ButtonLook::normal, 90, 30).lines);
   EXPECT_EQ(normal.plan.iconX, 10);
   EXPECT_EQ(normal.plan.iconY, 7);
   ASSERT_EQ(normal.plan.captions.size(), 1u);

@@ -180,7 +180,8 @@ TEST_F(PreferencesTest, CloseButtonAndCloseBoxWriteNothing) {
   EXPECT_EQ(readFile(settingsFile_), kOnlyVerifyAndLog);
 
   press(app::kSettingsButton);
-  EXPECT_FALSE(hl::control(settings::kOpenJournalCheckBox).checked) << "each opening starts from the file";
+  EXPECT_FALSE(hl::control(settings::kOpenJournalCheckBox).checked)
+      << "each opening starts from the file";
   platform::setChecked(settings::kSpaceCheckBox, true);
   hl::closeWindowBox(app::kPreferencesWindow);
   ASSERT_TRUE(hl::waitIdle());

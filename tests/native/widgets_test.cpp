@@ -1,12 +1,12 @@
 // The image buttons' geometry and looks: where icon and caption go, which
 // frame each look gets, pixel by pixel for the classic frames, and how the
 // pointer's coming and going repaints a button.
-#include "widgets/paint.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "widgets/paint.h"
 
 namespace {
 

@@ -43,7 +43,9 @@ void printRect(HWND hwnd) {
               rect.bottom - rect.top);
 }
 
-void repaint(HWND hwnd) { RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+void repaint(HWND hwnd) {
+  RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
 
 }  // namespace
 

@@ -2,10 +2,11 @@
 // frames read back pixel by pixel, the themed frame and its hot look, the
 // hover repaints, the disabled look, the balloon tooltips, and no GDI or user
 // object left behind by thousands of paints and preferences windows.
-#include <windows.h>
+#include "platform/buttons.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdlib>
 #include <map>
@@ -13,7 +14,6 @@
 
 #include "app/program.h"
 #include "app/state.h"
-#include "platform/buttons.h"
 #include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
 #include "settings/settings.h"
@@ -179,14 +179,15 @@ TEST(ThemeManagerOff, ClassicFramesInAProcessStartedWithoutVisualStyles) {
   const wchar_t* key = L"Software\\Microsoft\\Windows\\CurrentVersion\\ThemeManager";
   wchar_t before[16] = L"";
   DWORD size = sizeof before;
-  const bool hadValue = RegGetValueW(HKEY_CURRENT_USER, key, L"ThemeActive", RRF_RT_REG_SZ,
-                                     nullptr, before, &size) == ERROR_SUCCESS;
-  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"ThemeActive", REG_SZ, L"0", 4), ERROR_SUCCESS);
+  const bool hadValue = RegGetValueW(HKEY_CURRENT_USER, key, L"ThemeActive", RRF_RT_REG_SZ, nullptr,
+                                     before, &size) == ERROR_SUCCESS;
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key, L"ThemeActive", REG_SZ, L"0", 4),
+            ERROR_SUCCESS);
 
   wchar_t self[MAX_PATH];
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) +
-                         L"\" --gtest_filter=ClassicWithVisualStylesOff.*";
+  std::wstring command =
+      L"\"" + std::wstring(self) + L"\" --gtest_filter=ClassicWithVisualStylesOff.*";
   SetEnvironmentVariableW(kClassicChildVariable, L"1");
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -294,7 +295,8 @@ TEST_F(CommandBarOnWindows, DisabledButtonShowsAGreyIconAndAnEngravedCaption) {
   // Embossed in the icon's own shape: its transparent corners keep the frame's
   // fill, not a grey square.
   int emptyCorners = 0;
-  for (const auto& corner : {std::pair{10, 7}, std::pair{25, 7}, std::pair{10, 22}, std::pair{25, 22}}) {
+  for (const auto& corner :
+       {std::pair{10, 7}, std::pair{25, 7}, std::pair{10, 22}, std::pair{25, 22}}) {
     // Compared with the fill just left of the icon, on the same row.
     emptyCorners += disabled.at(corner.first, corner.second) == disabled.at(7, corner.second);
   }
@@ -328,8 +330,8 @@ SIZE titleBubble(HWND tip, HWND tool) {
 
 // A balloon made by the test the way the program should make it.
 SIZE referenceBubble(HWND owner, HWND tool, const std::string& title, HICON icon) {
-  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_BALLOON,
-                             0, 0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, 0,
+                             0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 200);
   std::wstring text = L"x";
   TOOLINFOW info{};
@@ -374,8 +376,7 @@ TEST_F(CommandBarOnWindows, TooltipsAreBalloonsWithTitleIconTextAndWidth) {
         tool.lpszText = text;
         if (!SendMessageW(hwnd, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool))) return TRUE;
         const int control = GetDlgCtrlID(reinterpret_cast<HWND>(tool.uId));
-        (*c->tips)[control] = {hwnd, narrow(text), GetWindowLongPtrW(hwnd, GWL_STYLE),
-                               tool.uFlags};
+        (*c->tips)[control] = {hwnd, narrow(text), GetWindowLongPtrW(hwnd, GWL_STYLE), tool.uFlags};
         return TRUE;
       },
       reinterpret_cast<LPARAM>(&context));
@@ -403,7 +404,8 @@ TEST_F(CommandBarOnWindows, TooltipsAreBalloonsWithTitleIconTextAndWidth) {
     const Tip& tip = tips[e.control];
     EXPECT_EQ(tip.style & (WS_POPUP | TTS_NOPREFIX | TTS_BALLOON),
               static_cast<LONG_PTR>(WS_POPUP | TTS_NOPREFIX | TTS_BALLOON));
-    EXPECT_EQ(tip.flags & (TTF_IDISHWND | TTF_SUBCLASS), static_cast<UINT>(TTF_IDISHWND | TTF_SUBCLASS));
+    EXPECT_EQ(tip.flags & (TTF_IDISHWND | TTF_SUBCLASS),
+              static_cast<UINT>(TTF_IDISHWND | TTF_SUBCLASS));
     EXPECT_EQ(tip.text, e.text);
     EXPECT_EQ(SendMessageW(tip.hwnd, TTM_GETMAXTIPWIDTH, 0, 0), 200);
     EXPECT_EQ(static_cast<COLORREF>(SendMessageW(tip.hwnd, TTM_GETTIPBKCOLOR, 0, 0)),
@@ -413,7 +415,8 @@ TEST_F(CommandBarOnWindows, TooltipsAreBalloonsWithTitleIconTextAndWidth) {
     // balloon titled so by the test, and more than the title without icon.
     HWND tool = button(e.control);
     const SIZE actual = titleBubble(tip.hwnd, tool);
-    const SIZE withIcon = referenceBubble(mainWindow(), tool, e.title, LoadIconW(nullptr, IDI_APPLICATION));
+    const SIZE withIcon =
+        referenceBubble(mainWindow(), tool, e.title, LoadIconW(nullptr, IDI_APPLICATION));
     const SIZE withoutIcon = referenceBubble(mainWindow(), tool, e.title, nullptr);
     const SIZE otherTitle = referenceBubble(mainWindow(), tool, std::string(e.title) + " et plus",
                                             LoadIconW(nullptr, IDI_APPLICATION));

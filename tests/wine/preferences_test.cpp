@@ -1,10 +1,9 @@
 // The preferences window as Windows shows it, opened with "Paramètres" from
 // the real main window and worked like a user: its controls and tooltips, the
 // boxes filled from the settings file, and what each way of closing writes.
-#include <windows.h>
-
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <fstream>
 #include <sstream>
@@ -21,8 +20,8 @@ namespace {
 
 using platform::win32::narrow;
 using platform::win32::widen;
-using winetest::TimerScript;
 using winetest::textOf;
+using winetest::TimerScript;
 
 constexpr wchar_t kTitle[] = L"Ravelund Préférences";
 
@@ -129,7 +128,8 @@ TEST_F(PreferencesOnWindows, OpensFromParametresWithItsControlsWhileTheMainWindo
       RECT rect;
       const char* text;
     } expected[] = {
-        {30, {0, 0, 400, 30},
+        {30,
+         {0, 0, 400, 30},
          " Pour sauvegarder vos préférences, vous devez cliquer sur le bouton 'Enregistrer'\r "
          "Cliquez sur 'Fermer' pour ne pas modifier vos paramètres"},
         {31, {10, 50, 210, 65}, "Option avant copie"},
@@ -156,8 +156,7 @@ TEST_F(PreferencesOnWindows, OpensFromParametresWithItsControlsWhileTheMainWindo
       EXPECT_EQ(textOf(hwnd), e.text);
     }
     for (int box = 33; box <= 37; ++box) {
-      EXPECT_EQ(GetWindowLongPtrW(control(window, box), GWL_STYLE) & BS_TYPEMASK,
-                BS_AUTOCHECKBOX);
+      EXPECT_EQ(GetWindowLongPtrW(control(window, box), GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX);
       EXPECT_FALSE(ticked(window, box)) << "no settings file: every box cleared";
     }
     HWND panel = control(window, 38);
@@ -249,7 +248,8 @@ TEST_F(PreferencesOnWindows, EnregistrerWritesExactlyTheFiveLinesAndStartsTheJou
 }
 
 TEST_F(PreferencesOnWindows, FailedSaveShowsTheErrorAndKeepsWindowTicksAndFile) {
-  const std::string before = "verif = ok\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
+  const std::string before =
+      "verif = ok\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n";
   writeAll(settingsFile_, before);
   // Read-only, and held open by another program that shares nothing: Wine,
   // run as root, replaces a read-only file all the same, a held one it cannot.
