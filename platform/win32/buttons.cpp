@@ -2,8 +2,11 @@
 // GDI and the theme engine, following the plans of widgets/paint.h.
 #include "platform/buttons.h"
 
-#include <commctrl.h>
+// <windows.h> must come before <commctrl.h>.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <atomic>
 #include <cstdlib>

@@ -4,9 +4,12 @@
 // object left behind by thousands of paints and preferences windows.
 #include "platform/buttons.h"
 
-#include <commctrl.h>
-#include <gtest/gtest.h>
+// <windows.h> must come before <commctrl.h>.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <map>

@@ -1,9 +1,12 @@
 // The preferences window as Windows shows it, opened with "Paramètres" from
 // the real main window and worked like a user: its controls and tooltips, the
 // boxes filled from the settings file, and what each way of closing writes.
-#include <commctrl.h>
-#include <gtest/gtest.h>
+// <windows.h> must come before <commctrl.h>.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
+#include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
