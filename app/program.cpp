@@ -5,9 +5,11 @@
 #include "app/status.h"
 #include "copyjob/job.h"
 #include "journal/journal.h"
+#include "platform/buttons.h"
 #include "platform/files.h"
 #include "platform/image.h"
 #include "platform/resources.h"
+#include "settings/settings.h"
 
 namespace app {
 namespace {
@@ -61,6 +63,7 @@ constexpr ControlHandler kControlHandlers[] = {
     {kSourceChooserButton, chooseSource},
     {kDestinationChooserButton, chooseDestination},
     {kCancelButton, copyjob::cancelAndQuit},
+    {kSettingsButton, settings::showPreferences},
     {kJournalButton, showReportsMenu},
     {kHelpButton, showHelp},
     {kExplorerButton, exploreFolder},
@@ -72,6 +75,7 @@ constexpr ControlHandler kControlHandlers[] = {
 bool startUp() {
   AppState& state = appState();
   platform::initialise();
+  platform::loadThemeApi(false);
   state.sourceTotalSize = 100;
   state.options.verif = 0;
   state.options.space = 0;

@@ -1,6 +1,8 @@
 // The main window: its frame, status bar, reports menu and controls.
 #include "app/program.h"
 #include "app/state.h"
+#include "platform/buttons.h"
+#include "widgets/paint.h"
 
 namespace app {
 namespace {
@@ -23,17 +25,30 @@ struct CommandButton {
   int width;
   const char* caption;
   int icon;
+  const char* tipTitle;
+  const char* tipText;
 };
 
 constexpr CommandButton kCommandButtons[] = {
-    {kStartButton, 0, 90, "Démarrer", kStartIcon},
-    {kCancelButton, 90, 90, "Annuler", kCancelIcon},
-    {kSettingsButton, 180, 100, "Paramètres", kSettingsIcon},
-    {kJournalButton, 280, 85, "Journal", kJournalIcon},
-    {kHelpButton, 365, 65, "Aide", kHelpIcon},
-    {kExplorerButton, 430, 80, "Explorer", kFolderIcon},
-    {kWebButton, 510, 90, "Ostrevak", kWebIcon},
+    {kStartButton, 0, 90, "Démarrer", kStartIcon, "Copier maintenant",
+     "Démarrer la copie du répertoire sélectionné"},
+    {kCancelButton, 90, 90, "Annuler", kCancelIcon, "Annuler",
+     "Annuler la copie et quitter Ostrevak Tessune"},
+    {kSettingsButton, 180, 100, "Paramètres", kSettingsIcon, "Préférences",
+     "Configurer vos paramètres d'utilisation de Ostrevak Tessune"},
+    {kJournalButton, 280, 85, "Journal", kJournalIcon, "Rapports",
+     "Ouvrir ou supprimer le Journal d'évènements des copies"},
+    {kHelpButton, 365, 65, "Aide", kHelpIcon, "Aide rapide",
+     "Fonctionnement général de Ostrevak Tessune"},
+    {kExplorerButton, 430, 80, "Explorer", kFolderIcon, "Explorer",
+     "Sélectionnez un dossier sur votre système et explorer le avec Windows"},
+    {kWebButton, 510, 90, "Ostrevak", kWebIcon, "Sur Internet",
+     "Connexion au site Ostrevak Software, dernières infos, mises à jour..."},
 };
+
+// The balloon tooltips are attached once all seven buttons exist, in this order.
+constexpr int kTooltipOrder[] = {kStartButton, kCancelButton, kSettingsButton, kJournalButton,
+                                 kWebButton,   kHelpButton,   kExplorerButton};
 
 bool create(ControlKind kind, int number, int x, int y, int width, int height, int image = 0) {
   platform::ControlSpec spec;
@@ -73,6 +88,7 @@ bool buildMainWindow() {
   window.clientWidth = kClientWidth;
   window.clientHeight = kClientHeight;
   if (!platform::openWindow(kMainWindow, window)) return false;
+  platform::installMainWindowCallback(kMainWindow);
 
   platform::createStatusBar(kMainWindow, kStatusBar, statusFieldEdges(kClientWidth), 18);
   platform::setStatusField(kStatusBar, 0, "Support Id : ", platform::FieldStyle::sunken);
@@ -102,16 +118,14 @@ bool buildMainWindow() {
 
   platform::openContainer(kButtonBar);
   for (const auto& button : kCommandButtons) {
-    platform::ControlSpec spec;
-    spec.number = button.number;
-    spec.kind = ControlKind::pushButton;
-    spec.x = button.x;
-    spec.y = 0;
-    spec.width = button.width;
-    spec.height = 30;
-    spec.text = button.caption;
-    spec.image = button.icon;
-    platform::createControl(kMainWindow, spec);
+    platform::createImageButton(kMainWindow, button.number, button.x, 0, button.width, 30,
+                                button.caption, button.icon, widgets::iconLeft);
+  }
+  for (const int number : kTooltipOrder) {
+    for (const auto& button : kCommandButtons) {
+      if (button.number != number) continue;
+      platform::addTooltip(kMainWindow, number, button.tipTitle, button.tipText, button.icon);
+    }
   }
   create(ControlKind::progress, kOverallProgressBar, 0, 30, kClientWidth, 17);
   platform::setProgressRange(kOverallProgressBar, appState().sourceTotalSize);

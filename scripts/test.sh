@@ -7,6 +7,8 @@
 #   4. the fuzz targets, ten seconds each (scripts/fuzz.sh)
 #   5. the Windows build, and its tests under Wine inside Xvfb
 #   6. a screenshot of the real window (scripts/screenshot.sh)
+#   7. screenshots of the command bar and the preferences window
+#      (scripts/screenshot-buttons.sh)
 #
 # Stops at the first failure. The last line counts the tests of every CTest
 # run: "N passed, N failed". Each step has a time limit, and the whole run
@@ -133,4 +135,9 @@ ctest_step "Windows tests under Wine and Xvfb" 1800 \
 
 if [[ -f scripts/screenshot.sh ]]; then
   step "screenshot of the main window" 600 scripts/screenshot.sh
+fi
+
+if [[ -f scripts/screenshot-buttons.sh ]]; then
+  step "screenshots of the command bar and the preferences window" 600 \
+    scripts/screenshot-buttons.sh
 fi

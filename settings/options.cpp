@@ -68,7 +68,7 @@ void loadSettingsIntoWindow() {
   file.close();
 }
 
-void saveSettingsFromWindow() {
+bool saveSettingsFromWindow() {
   std::array<bool, kOptions.size()> ticked{};
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     ticked[i] = platform::isChecked(kOptions[i].checkBox);
@@ -77,11 +77,11 @@ void saveSettingsFromWindow() {
   if (ticked[2]) journal::ensureJournal();
 
   IniFile file;
-  if (!file.create(settingsPath())) return;
+  if (!file.create(settingsPath())) return false;
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     file.writeString(kOptions[i].key, ticked[i] ? kOn : kOff);
   }
-  file.close();
+  return file.close();
 }
 
 namespace testing {

@@ -77,8 +77,15 @@ void loadOptionFlags();
 // file they keep the state they were created with.
 void loadSettingsIntoWindow();
 // Writes the five options from the check boxes as the five-line file. Ticking
-// the journal option creates the journal (with its header) at once.
-void saveSettingsFromWindow();
+// the journal option creates the journal (with its header) at once. False
+// when the file could not be written; it then keeps its earlier content.
+bool saveSettingsFromWindow();
+
+// The preferences window: the five options as check boxes filled from the
+// settings file, "Enregistrer" to save them and close, "Fermer" or the close
+// box to close without saving. The main window takes no input meanwhile.
+// Returns when the window is closed.
+void showPreferences();
 
 namespace testing {
 // Puts the settings file at `path` instead of the profile folder; "" undoes it.

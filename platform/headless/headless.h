@@ -114,6 +114,8 @@ void chooseMenuItem(int window, int item);
 void moveWindow(int window);
 void closeWindowBox(int window);
 void setCursor(Point screenPosition);
+// Makes every later attempt to open `window` fail (until reset).
+void refuseToOpen(int window);
 // Types into an edit field as the user would (no event: path fields are read
 // when used).
 void typeText(int control, std::string text);

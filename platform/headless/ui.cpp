@@ -7,9 +7,11 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "platform/files.h"
+#include "platform/headless/buttons.h"
 #include "platform/headless/headless.h"
 
 namespace platform::headless {
@@ -42,6 +44,7 @@ struct World {
   std::condition_variable changed;
 
   std::map<int, WindowState> windows;
+  std::set<int> refusedWindows;  // windows that fail to open
   std::map<int, ControlState> controls;
   std::vector<int> creationOrder;
   std::map<int, std::vector<std::string>> textHistory;
@@ -225,6 +228,14 @@ void reset() {
   w.programActive = false;
   w.uiWaiting = false;
   w.windowOwners.clear();
+  w.refusedWindows.clear();
+  resetButtons();
+}
+
+void refuseToOpen(int window) {
+  World& w = world();
+  std::lock_guard lock(w.mutex);
+  w.refusedWindows.insert(window);
 }
 
 void pressControl(int control) {
@@ -526,6 +537,7 @@ void releaseAll() {
 bool openWindow(int window, const WindowSpec& spec) {
   auto& w = world();
   std::lock_guard lock(w.mutex);
+  if (w.refusedWindows.count(window)) return false;
   headless::WindowState state;
   state.spec = spec;
   state.open = true;

@@ -31,11 +31,24 @@ HBITMAP makeBitmap(const Picture& picture) {
 HICON makeIcon(const Picture& picture) {
   HBITMAP colour = makeBitmap(picture);
   if (!colour) return nullptr;
-  // The alpha channel carries the shape; an all-zero AND mask keeps every pixel.
-  const std::size_t maskBytes = static_cast<std::size_t>((picture.width + 15) / 16 * 2) *
-                                static_cast<std::size_t>(picture.height);
-  std::vector<std::uint8_t> zeros(maskBytes, 0);
-  HBITMAP mask = CreateBitmap(picture.width, picture.height, 1, 1, zeros.data());
+  // The alpha channel carries the shape when the icon is drawn normally; the
+  // AND mask repeats it (a set bit where the pixel is transparent) for the
+  // drawings that only know the mask, such as the greyed icon of a disabled
+  // button, which would otherwise be a full square.
+  const std::size_t rowBytes = static_cast<std::size_t>((picture.width + 15) / 16 * 2);
+  std::vector<std::uint8_t> maskBits(rowBytes * static_cast<std::size_t>(picture.height), 0);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      const std::uint32_t pixel =
+          picture.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) +
+                         static_cast<std::size_t>(x)];
+      if ((pixel >> 24) < 128) {
+        maskBits[static_cast<std::size_t>(y) * rowBytes + static_cast<std::size_t>(x / 8)] |=
+            static_cast<std::uint8_t>(0x80u >> (x % 8));
+      }
+    }
+  }
+  HBITMAP mask = CreateBitmap(picture.width, picture.height, 1, 1, maskBits.data());
   ICONINFO info{};
   info.fIcon = TRUE;
   info.hbmColor = colour;

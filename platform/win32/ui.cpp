@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -94,6 +95,7 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  if (mainWindowCallback(hwnd, message, wParam, lParam, &result)) return result;
   if (commonMessage(hwnd, message, wParam, lParam, &result)) return result;
   switch (message) {
     case WM_CLOSE:
@@ -255,6 +257,7 @@ void releaseAll() {
   }
   for (auto& [number, menu] : r.menus) DestroyMenu(menu);
   for (HMODULE library : r.libraries) FreeLibrary(library);
+  releaseThemeApi();
   r.windows.clear();
   r.controls.clear();
   r.controlByHandle.clear();

@@ -368,6 +368,44 @@ TEST_F(RunningProgram, HelpButtonShowsTheQuickHelpBox) {
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
 }
 
+// The settings file in the profile folder, as the program names it.
+std::wstring settingsFile() {
+  wchar_t profile[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+  return std::wstring(profile) + L"\\ravelund.ini";
+}
+
+TEST_F(RunningProgram, ParametresOpensThePreferencesAndEnregistrerSavesTheTicks) {
+  const std::wstring file = settingsFile();
+  DeleteFileW(file.c_str());
+  click(17);
+  const std::wstring title = widen("Ravelund Préférences");
+  HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+  ASSERT_NE(preferences, nullptr) << "no preferences window";
+  HWND lastBox = waitFor([&] { return GetDlgItem(preferences, 37); });
+  ASSERT_NE(lastBox, nullptr);
+  EXPECT_FALSE(IsWindowEnabled(window_));
+  // Clicks on the main window's buttons go nowhere meanwhile.
+  click(19);
+  Sleep(300);
+  EXPECT_EQ(findWindowOf(process_.dwProcessId, L"#32770", widen("Ravelund, comment ça marche")),
+            nullptr);
+  SendMessageW(GetDlgItem(preferences, 33), BM_CLICK, 0, 0);
+  SendMessageW(GetDlgItem(preferences, 34), BM_CLICK, 0, 0);
+  HWND panel = GetDlgItem(preferences, 38);
+  ASSERT_NE(panel, nullptr);
+  PostMessageW(GetDlgItem(panel, 39), BM_CLICK, 0, 0);
+  ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 5000));
+  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+  std::ifstream in(file.c_str(), std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  EXPECT_EQ(bytes.str(),
+            "verif = ok\r\nspace = ok\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
+  in.close();
+  DeleteFileW(file.c_str());
+}
+
 TEST_F(RunningProgram, CancelButtonWithNoCopyQuits) {
   click(16);
   DWORD exitCode = 99;

@@ -1,0 +1,310 @@
+// Owner-drawn image buttons, their balloon tooltips and their painting with
+// GDI and the theme engine, following the plans of widgets/paint.h.
+#include "platform/buttons.h"
+
+// <windows.h> must come before <commctrl.h>.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
+#include "platform/win32/buttons_internal.h"
+#include "platform/win32/text.h"
+#include "platform/win32/ui_internal.h"
+#include "widgets/paint.h"
+
+namespace platform::win32 {
+namespace {
+
+constexpr wchar_t kPropertyName[] = L"BIGEPROPERTIES";
+constexpr int kCaptionBuffer = 1024;
+
+std::atomic<HWND> paintingWindow{nullptr};
+
+widgets::ButtonProperties* propertiesOf(HWND button) {
+  return static_cast<widgets::ButtonProperties*>(GetPropW(button, kPropertyName));
+}
+
+LRESULT CALLBACK imageButtonProc(HWND window, UINT message, WPARAM first, LPARAM second);
+
+// Puts the button's own window procedure back and frees its record. Only
+// when the button's procedure is still ours: a subclass installed later (the
+// tooltip's) would otherwise be cut out of the chain while it still runs.
+bool detach(HWND button, widgets::ButtonProperties* record, bool force) {
+  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(button, GWLP_WNDPROC));
+  if (current != imageButtonProc && !force) return false;
+  RemovePropW(button, kPropertyName);
+  if (current == imageButtonProc) {
+    SetWindowLongPtrW(button, GWLP_WNDPROC, static_cast<LONG_PTR>(record->previousProc));
+  }
+  delete record;
+  return true;
+}
+
+void repaint(HWND button, widgets::Repaint how) {
+  if (how == widgets::Repaint::none) return;
+  InvalidateRect(button, nullptr, how == widgets::Repaint::withErase);
+}
+
+bool trackMouseLeave(HWND window, DWORD flags, DWORD hoverTime) {
+  TRACKMOUSEEVENT request{};
+  request.cbSize = sizeof request;
+  request.dwFlags = flags;
+  request.hwndTrack = window;
+  request.dwHoverTime = hoverTime;
+  return TrackMouseEvent(&request) != FALSE;
+}
+
+LRESULT CALLBACK imageButtonProc(HWND window, UINT message, WPARAM first, LPARAM second) {
+  widgets::ButtonProperties* record = propertiesOf(window);
+  if (!record) return 0;
+  const auto previous = reinterpret_cast<WNDPROC>(record->previousProc);
+  const LRESULT result = CallWindowProcW(previous, window, message, first, second);
+  switch (message) {
+    case WM_THEMECHANGED:
+    case WM_SYSCOLORCHANGE:
+      platform::loadThemeApi(true);
+      repaint(window, widgets::Repaint::withoutErase);
+      break;
+    case WM_MOUSEMOVE: {
+      const widgets::HoverReaction reaction = widgets::onMouseMove(*record);
+      repaint(window, reaction.repaint);
+      if (reaction.trackLeave) trackMouseLeave(window, TME_LEAVE, 1);
+      break;
+    }
+    case WM_MOUSELEAVE:
+      repaint(window, widgets::onMouseLeave(*record).repaint);
+      break;
+    case WM_DESTROY:
+      detach(window, record, false);
+      break;
+    case WM_NCDESTROY:
+      // Still attached: a later subclass kept ours from leaving at WM_DESTROY.
+      detach(window, record, true);
+      break;
+    default:
+      break;
+  }
+  return result;
+}
+
+struct ButtonImage {
+  HICON icon = nullptr;
+  int width = 0;
+  int height = 0;
+};
+
+ButtonImage imageOf(std::int64_t image) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(static_cast<int>(image));
+  if (it == r.images.end() || !it->second.icon) return {};
+  return {it->second.icon, it->second.picture.width, it->second.picture.height};
+}
+
+// Lines of one colour share one pen, created for them and deleted after.
+void drawClassicFrame(HDC dc, const widgets::ClassicFrame& frame, HBRUSH face) {
+  std::size_t at = 0;
+  while (at < frame.lines.size()) {
+    const int colour = frame.lines[at].colour;
+    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(colour));
+    HGDIOBJ previous = pen ? SelectObject(dc, pen) : nullptr;
+    for (; at < frame.lines.size() && frame.lines[at].colour == colour; ++at) {
+      const widgets::FrameLine& line = frame.lines[at];
+      if (!pen) continue;
+      MoveToEx(dc, line.x0, line.y0, nullptr);
+      LineTo(dc, line.x1, line.y1);
+    }
+    if (previous) SelectObject(dc, previous);
+    if (pen) DeleteObject(pen);
+  }
+  const RECT inner{frame.innerFill.left, frame.innerFill.top, frame.innerFill.right,
+                   frame.innerFill.bottom};
+  if (face) FillRect(dc, &inner, face);
+}
+
+}  // namespace
+
+// Paints one image button from its draw request, on a device context of the
+// button's own window.
+void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
+                      const widgets::ButtonProperties& record) {
+  HWND button = request.hwndItem;
+  HDC dc = GetDC(button);
+  const RECT& item = request.rcItem;
+
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
+  LOGFONTW description{};
+  const int fontHeight = font && GetObjectW(font, sizeof description, &description)
+                             ? std::abs(description.lfHeight)
+                             : 0;
+  wchar_t caption[kCaptionBuffer];
+  const int length = GetWindowTextW(button, caption, kCaptionBuffer);
+  SIZE extent{};
+  if (dc) {
+    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    GetTextExtentPoint32W(dc, caption, length, &extent);
+    if (previous) SelectObject(dc, previous);
+  }
+  const ButtonImage image = imageOf(record.image);
+
+  widgets::ButtonPaintInput input;
+  input.isButton = request.CtlType == ODT_BUTTON;
+  input.width = item.right - item.left;
+  input.height = item.bottom - item.top;
+  input.state = {(request.itemState & ODS_SELECTED) != 0, (request.itemState & ODS_FOCUS) != 0,
+                 (request.itemState & ODS_DISABLED) != 0};
+  input.layout = record.layout;
+  input.hover = record.hover;
+  input.themed = themedFrameUsable();
+  input.iconWidth = image.width;
+  input.iconHeight = image.height;
+  input.textWidth = static_cast<int>(extent.cx);
+  input.textHeight = static_cast<int>(extent.cy);
+  input.fontHeight = fontHeight;
+  const widgets::ButtonPaint plan = widgets::planButtonPaint(input);
+  if (!dc) return;
+  if (!plan.paints) {
+    ReleaseDC(button, dc);
+    return;
+  }
+
+  HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+  if (face) FillRect(dc, &item, face);
+  if (plan.themed) {
+    if (plan.themeState != widgets::noThemeState) {
+      drawThemedFrame(window, button, dc, item, plan.themeState);
+    }
+  } else {
+    drawClassicFrame(dc, plan.classic, face);
+  }
+  if (face) DeleteObject(face);
+
+  if (image.icon) {
+    if (plan.iconDisabled) {
+      DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(image.icon), 0, plan.iconX,
+                 plan.iconY, 0, 0, DST_ICON | DSS_DISABLED);
+    } else {
+      DrawIconEx(dc, plan.iconX, plan.iconY, image.icon, 0, 0, 0, nullptr, DI_NORMAL);
+    }
+  }
+  HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
+  const int previousMode = SetBkMode(dc, TRANSPARENT);
+  for (const widgets::CaptionDraw& text : plan.captions) {
+    if (text.colour != 0) SetTextColor(dc, GetSysColor(text.colour));
+    TextOutW(dc, text.x, text.y, caption, length);
+  }
+  if (previousFont) SelectObject(dc, previousFont);
+  SetBkMode(dc, previousMode);
+  if (plan.focusRectangle) {
+    const RECT focus{plan.focus.left, plan.focus.top, plan.focus.right, plan.focus.bottom};
+    DrawFocusRect(dc, &focus);
+  }
+  ReleaseDC(button, dc);
+}
+
+bool mainWindowCallback(HWND window, UINT message, WPARAM, LPARAM second, LRESULT* result) {
+  if (message != WM_DRAWITEM || window != paintingWindow.load()) return false;
+  const auto* request = reinterpret_cast<const DRAWITEMSTRUCT*>(second);
+  if (!request || !request->hwndItem) return false;
+  const widgets::ButtonProperties* record = propertiesOf(request->hwndItem);
+  if (!record) return false;
+  paintImageButton(window, *request, *record);
+  *result = 1;
+  return true;
+}
+
+}  // namespace platform::win32
+
+namespace platform {
+
+using namespace platform::win32;
+
+bool createImageButton(int window, int control, int x, int y, int width, int height,
+                       std::string_view caption, int image, std::int64_t layout) {
+  HWND parent;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.windows.find(window);
+    if (it == r.windows.end()) return false;
+    parent = r.container ? r.container : it->second.hwnd;
+  }
+  HWND button = CreateWindowExW(
+      0, WC_BUTTONW, widen(caption).c_str(),
+      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, x, y, width, height, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)), GetModuleHandleW(nullptr), nullptr);
+  if (!button) return false;
+  SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+               TRUE);
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    ControlRecord record;
+    record.hwnd = button;
+    record.window = window;
+    record.kind = ControlKind::pushButton;
+    r.controls[control] = record;
+    r.controlByHandle[button] = control;
+  }
+  auto* record = new widgets::ButtonProperties{};
+  record->control = control;
+  record->image = image;
+  record->layout = layout;
+  // The property goes on first: the first message to the new procedure finds it.
+  SetPropW(button, kPropertyName, record);
+  record->previousProc = static_cast<std::uintptr_t>(
+      SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&win32::imageButtonProc)));
+  return true;
+}
+
+int addTooltip(int window, int control, std::string_view title, std::string_view text,
+               int titleIcon) {
+  HWND owner = windowHandle(window);
+  HWND tool = controlHandle(control);
+  HWND tip = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_BALLOON, 0,
+                             0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  SendMessageW(tip, TTM_SETTIPTEXTCOLOR, GetSysColor(COLOR_INFOTEXT), 0);
+  SendMessageW(tip, TTM_SETTIPBKCOLOR, GetSysColor(COLOR_INFOBK), 0);
+  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 200);
+  std::wstring description = widen(text);
+  TOOLINFOW info{};
+  info.cbSize = TTTOOLINFOW_V2_SIZE;
+  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  info.hwnd = owner;
+  info.uId = reinterpret_cast<UINT_PTR>(tool);
+  info.lpszText = description.data();
+  SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  if (!title.empty()) {
+    HICON icon = nullptr;
+    {
+      auto& r = registry();
+      std::lock_guard lock(r.mutex);
+      const auto it = r.images.find(titleIcon);
+      if (it != r.images.end()) icon = it->second.icon;
+    }
+    const std::wstring wideTitle = widen(title);
+    SendMessageW(tip, TTM_SETTITLEW, reinterpret_cast<WPARAM>(icon),
+                 reinterpret_cast<LPARAM>(wideTitle.c_str()));
+  }
+  return 0;
+}
+
+void installMainWindowCallback(int window) { paintingWindow = windowHandle(window); }
+
+void setOnePixelBorder(int control) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return;
+  const LONG_PTR exStyle = GetWindowLongPtrW(hwnd, GWL_EXSTYLE);
+  SetWindowLongPtrW(hwnd, GWL_EXSTYLE, exStyle & ~static_cast<LONG_PTR>(WS_EX_STATICEDGE));
+  const LONG_PTR style = GetWindowLongPtrW(hwnd, GWL_STYLE);
+  SetWindowLongPtrW(hwnd, GWL_STYLE, style | WS_BORDER);
+  SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+}  // namespace platform
