@@ -226,14 +226,8 @@ using namespace platform::win32;
 
 bool createImageButton(int window, int control, int x, int y, int width, int height,
                        std::string_view caption, int image, std::int64_t layout) {
-  HWND parent;
-  {
-    auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.windows.find(window);
-    if (it == r.windows.end()) return false;
-    parent = r.container ? r.container : it->second.hwnd;
-  }
+  HWND parent = controlParent(window);
+  if (!parent) return false;
   HWND button = CreateWindowExW(
       0, WC_BUTTONW, widen(caption).c_str(),
       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, x, y, width, height, parent,

@@ -205,6 +205,14 @@ HWND controlHandle(int control) {
   return it == r.controls.end() ? nullptr : it->second.hwnd;
 }
 
+HWND controlParent(int window) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.windows.find(window);
+  if (it == r.windows.end()) return nullptr;
+  return r.container ? r.container : it->second.hwnd;
+}
+
 int windowNumber(HWND hwnd) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
@@ -349,14 +357,8 @@ void updateWindowNow(int window) {
 // ---- Controls --------------------------------------------------------------------
 
 bool createControl(int window, const ControlSpec& spec) {
-  HWND parent;
-  {
-    auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.windows.find(window);
-    if (it == r.windows.end()) return false;
-    parent = r.container ? r.container : it->second.hwnd;
-  }
+  HWND parent = controlParent(window);
+  if (!parent) return false;
   const wchar_t* className = WC_STATICW;
   DWORD style = WS_CHILD | WS_VISIBLE;
   DWORD exStyle = 0;

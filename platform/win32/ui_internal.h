@@ -55,6 +55,9 @@ struct Registry {
 Registry& registry();
 
 HWND windowHandle(int window);
+// Where a new control of `window` goes: the open container, else the window;
+// null when the window does not exist.
+HWND controlParent(int window);
 HWND controlHandle(int control);
 int windowNumber(HWND hwnd);
 

@@ -208,6 +208,25 @@ class RunningJob : public RunningProgram {
     return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
   }
 
+  void startTheJob() {
+    type(5, source_);
+    type(7, destination_);
+    click(15);
+  }
+
+  // Waits for the box, presses `button` and tells whether the box was there.
+  bool answerBox(const char* caption, int button) {
+    HWND box = waitForBox(caption);
+    if (!box) return false;
+    answer(box, button);
+    return true;
+  }
+
+  HWND waitForJournalWindow() {
+    return waitFor(
+        [&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
+  }
+
   // Reads the box's text, presses the button `answer` and waits for it to go.
   std::wstring answer(HWND box, int button) {
     const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
@@ -221,9 +240,7 @@ class RunningJob : public RunningProgram {
 
 TEST_F(RunningJob, AWholeJobCopiesVerifiesAndJournalsThroughTheRealWindow) {
   const auto before = snapshot(source_);
-  type(5, source_);
-  type(7, destination_);
-  click(15);
+  startTheJob();
 
   HWND done = waitForBox("Copie");
   ASSERT_NE(done, nullptr) << "no end-of-copy box";
@@ -256,20 +273,14 @@ TEST_F(RunningJob, AWholeJobCopiesVerifiesAndJournalsThroughTheRealWindow) {
 }
 
 TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
-  type(5, source_);
-  type(7, destination_);
-  click(15);
-  HWND done = waitForBox("Copie");
-  ASSERT_NE(done, nullptr);
-  answer(done, IDOK);
-  HWND question = waitForBox("Vérification");
-  ASSERT_NE(question, nullptr);
-  answer(question, IDNO);
+  startTheJob();
+  ASSERT_TRUE(answerBox("Copie", IDOK));
+  ASSERT_TRUE(answerBox("Vérification", IDNO));
   ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? window_ : nullptr; }));
 
   // What choosing "Ouvrir" in the reports menu sends.
   PostMessageW(window_, WM_COMMAND, 24, 0);
-  HWND viewer = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
+  HWND viewer = waitForJournalWindow();
   ASSERT_NE(viewer, nullptr) << "no journal window";
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
   RECT client;
@@ -295,17 +306,11 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
 
 TEST_F(RunningJob, TheVerificationOpensTheJournalAndTheProgramStillQuitsCleanly) {
   writeBytes(settings_, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = ok\r\n");
-  type(5, source_);
-  type(7, destination_);
-  click(15);
-  HWND done = waitForBox("Copie");
-  ASSERT_NE(done, nullptr);
-  answer(done, IDOK);
-  HWND verdict = waitForBox("Contrôle");
-  ASSERT_NE(verdict, nullptr);
-  answer(verdict, IDOK);
+  startTheJob();
+  ASSERT_TRUE(answerBox("Copie", IDOK));
+  ASSERT_TRUE(answerBox("Contrôle", IDOK));
   // The journal window belongs to the verification's thread.
-  HWND viewer = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
+  HWND viewer = waitForJournalWindow();
   ASSERT_NE(viewer, nullptr) << "no journal window";
   EXPECT_NE(GetWindowThreadProcessId(viewer, nullptr), GetWindowThreadProcessId(window_, nullptr));
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
@@ -323,9 +328,7 @@ TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
     writeBytes(source_ / ("gros" + std::to_string(i) + ".bin"), std::string(8 << 20, 'g'));
   }
   writeBytes(settings_, "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
-  type(5, source_);
-  type(7, destination_);
-  click(15);
+  startTheJob();
   ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? nullptr : window_; }));
   click(16);
   HWND question = waitForBox("Tâche en cours!", 20000);
