@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Times the journal window opening a journal of about 10 MB, natively (the
-# headless window layer: reading and deciphering) and under Wine (the real
-# window and its text area). Prints figures; asserts nothing.
+# Times a journal of about 10 MB: reading and deciphering it natively, and
+# under Wine also the real journal window, until it shows its first lines and
+# until its text area holds them all. Prints figures; asserts nothing.
 #
 #   bench/journal.sh [MEGABYTES]
 set -euo pipefail
@@ -44,5 +44,5 @@ if [[ -x "$native" ]]; then
   echo "native: $("$native" journal "$work/ravelundlog.ini")"
 fi
 if [[ -f "$windows" ]]; then
-  echo "wine:   $("$root/scripts/with-xvfb.sh" --timeout 300 "$root/scripts/wine-run.sh" "$windows" journal "Z:${work//\//\\}\\ravelundlog.ini" | tr -d '\r')"
+  echo "wine:   $("$root/scripts/with-xvfb.sh" --timeout 300 "$root/scripts/wine-run.sh" "$windows" journal-window "Z:${work//\//\\}\\ravelundlog.ini" | tr -d '\r')"
 fi

@@ -1,5 +1,10 @@
 // The journal window: every journal line deciphered, in a read-only text area,
 // modal over the main window until the user closes it.
+#include <algorithm>
+#include <span>
+#include <string>
+#include <vector>
+
 #include "app/state.h"
 #include "journal/journal.h"
 #include "platform/ui.h"
@@ -10,6 +15,7 @@ namespace {
 constexpr platform::Rgb kViewerBackColour{23, 33, 41};
 constexpr platform::Rgb kViewerTextColour{189, 193, 200};
 constexpr std::int64_t kViewerTextLimit = std::int64_t{1} << 30;
+constexpr std::size_t kLinesPerBatch = 500;
 
 bool endsTheViewer(const platform::Event& event) {
   if (event.code != platform::kEventClose) return false;
@@ -46,13 +52,23 @@ void showJournalViewer() {
     platform::setControlFont(app::kJournalTextArea, app::kJournalFont);
   }
   platform::setTextLimit(app::kJournalTextArea, kViewerTextLimit);
-  // The whole journal goes in at once: line by line, a journal of some
-  // megabytes would take the window many seconds to fill.
-  platform::setAllLines(app::kJournalTextArea, readJournalLines());
-  platform::setTextColour(app::kJournalTextArea, kViewerTextColour);
 
+  // The journal is read once; its lines go into the area a batch at a time
+  // while the window already shows and answers, since laying out a journal of
+  // megabytes takes the area seconds on some systems.
+  const std::vector<std::string> lines = readJournalLines();
+  std::size_t shown = 0;
   for (;;) {
-    const platform::Event event = platform::waitEvent();
+    platform::Event event;
+    if (shown < lines.size()) {
+      const std::size_t count = std::min(kLinesPerBatch, lines.size() - shown);
+      platform::appendLines(app::kJournalTextArea,
+                            std::span(lines).subspan(shown, count));
+      shown += count;
+      if (!platform::waitEventFor(0, event)) continue;
+    } else {
+      event = platform::waitEvent();
+    }
     if (endsTheViewer(event)) break;
   }
   platform::closeWindow(app::kJournalWindow);

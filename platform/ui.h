@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -109,8 +110,8 @@ bool isChecked(int control);
 // Rich-text area: raises the text limit, turns on wrapping, adds a last line.
 void setTextLimit(int control, std::int64_t characters);
 void appendLine(int control, std::string_view line);
-// Rich-text area: replaces its whole text by these lines, in one go.
-void setAllLines(int control, const std::vector<std::string>& lines);
+// Rich-text area: adds these lines after its last one, in one go.
+void appendLines(int control, std::span<const std::string> lines);
 
 // ---- Status bar, popup menu, tooltips -----------------------------------------
 
@@ -188,6 +189,9 @@ struct Event {
 // Waits without a time limit for the next event of the calling thread's
 // windows, dispatching timers and repaints meanwhile.
 Event waitEvent();
+// The same, waiting at most `timeoutMs` (0: only what is already pending);
+// false when no event came.
+bool waitEventFor(int timeoutMs, Event& event);
 // Dispatches pending work of the calling thread's windows until `done` answers
 // true or `timeoutMs` has passed; answers `done()`.
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs);

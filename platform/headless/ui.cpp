@@ -712,8 +712,10 @@ void appendLine(int control, std::string_view line) {
   changeControl(control, [&](headless::ControlState& c) { c.lines.emplace_back(line); });
 }
 
-void setAllLines(int control, const std::vector<std::string>& lines) {
-  changeControl(control, [&](headless::ControlState& c) { c.lines = lines; });
+void appendLines(int control, std::span<const std::string> lines) {
+  changeControl(control, [&](headless::ControlState& c) {
+    c.lines.insert(c.lines.end(), lines.begin(), lines.end());
+  });
 }
 
 bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges,
@@ -859,7 +861,13 @@ void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour
 // takes events for windows nobody opened and runs the timers; a worker thread
 // that opened a window (the journal window at the end of a verification) takes
 // that window's events.
-Event waitEvent() {
+namespace {
+
+// The next event for a window of the calling thread, waiting until `deadline`
+// (none: without a limit). The program thread also takes events for windows
+// nobody opened and runs the timers; a worker thread that opened a window
+// (the journal window at the end of a verification) takes that window's events.
+std::optional<Event> nextEvent(std::optional<std::chrono::steady_clock::time_point> deadline) {
   auto& w = world();
   const auto me = std::this_thread::get_id();
   std::unique_lock lock(w.mutex);
@@ -885,14 +893,30 @@ Event waitEvent() {
       return event;
     }
     // Called straight from a test (no program thread): nothing more will come.
-    if (!w.programActive) return {kEventClose, -1, 0};
+    if (!w.programActive) return Event{kEventClose, -1, 0};
+    if (deadline && std::chrono::steady_clock::now() >= *deadline) return std::nullopt;
     if (programThread) {
       w.uiWaiting = true;
       w.changed.notify_all();
     }
-    w.changed.wait(lock);
+    if (deadline) {
+      w.changed.wait_until(lock, *deadline);
+    } else {
+      w.changed.wait(lock);
+    }
     if (programThread) w.uiWaiting = false;
   }
+}
+
+}  // namespace
+
+Event waitEvent() { return *nextEvent(std::nullopt); }
+
+bool waitEventFor(int timeoutMs, Event& event) {
+  const auto next =
+      nextEvent(std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs));
+  if (next) event = *next;
+  return next.has_value();
 }
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {

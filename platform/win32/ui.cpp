@@ -582,20 +582,21 @@ void appendLine(int control, std::string_view line) {
   SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void setAllLines(int control, const std::vector<std::string>& lines) {
+void appendLines(int control, std::span<const std::string> lines) {
   HWND hwnd = controlHandle(control);
-  if (!hwnd) return;
+  if (!hwnd || lines.empty()) return;
   std::string text;
-  std::size_t size = 0;
+  std::size_t size = 2;
   for (const auto& line : lines) size += line.size() + 2;
   text.reserve(size);
+  if (GetWindowTextLengthW(hwnd) > 0) text += "\r\n";
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (i > 0) text += "\r\n";
     text += lines[i];
   }
-  // The whole text streamed in at once, with no undo kept for it (the area is
-  // read-only): line by line, or with undo records, a journal of megabytes
-  // takes the area minutes to fill.
+  // Streamed in at once after the last line, with no undo kept for it (the
+  // area is read-only): line by line, or with undo records, a journal of
+  // megabytes takes the area minutes to fill.
   struct Source {
     std::wstring text;
     std::size_t next = 0;
@@ -611,8 +612,17 @@ void setAllLines(int control, const std::vector<std::string>& lines) {
     *given = static_cast<LONG>(characters * sizeof(wchar_t));
     return 0;
   };
+  // The reader's place and selection stay where they were.
+  POINT scrolled{};
+  CHARRANGE selection{};
+  SendMessageW(hwnd, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scrolled));
+  SendMessageW(hwnd, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
   SendMessageW(hwnd, EM_SETUNDOLIMIT, 0, 0);
-  SendMessageW(hwnd, EM_STREAMIN, SF_TEXT | SF_UNICODE, reinterpret_cast<LPARAM>(&stream));
+  SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+  SendMessageW(hwnd, EM_STREAMIN, SF_TEXT | SF_UNICODE | SFF_SELECTION,
+               reinterpret_cast<LPARAM>(&stream));
+  SendMessageW(hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  SendMessageW(hwnd, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scrolled));
 }
 
 // ---- Status bar, popup menu, tooltips ----------------------------------------------
@@ -745,6 +755,30 @@ Event waitEvent() {
   const Event event = events.front();
   events.pop_front();
   return event;
+}
+
+bool waitEventFor(int timeoutMs, Event& event) {
+  auto& events = threadEvents();
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(std::max(0, timeoutMs));
+  for (;;) {
+    MSG message;
+    while (events.empty() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!dispatchOne(message)) {
+        // The quit stays for the thread's own loop.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        event = {kEventClose, 0, 0};
+        return true;
+      }
+    }
+    if (!events.empty()) {
+      event = events.front();
+      events.pop_front();
+      return true;
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (now >= deadline) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+  }
 }
 
 bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {

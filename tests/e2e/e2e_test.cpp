@@ -304,6 +304,45 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
 }
 
+TEST_F(RunningJob, AJournalOfMegabytesShowsEveryLineAndTheWindowClosesWhileItFills) {
+  const std::string line = "Emplacement original : C:\\Données\\Photos\\ — ligne de journal n° ";
+  std::string bytes;
+  constexpr int kLines = 20000;
+  for (int i = 0; i < kLines; ++i) {
+    bytes += journal::encipherLine(journal::toWindows1252(line + std::to_string(i)),
+                                   journal::kJournalKey) +
+             "\r\n";
+  }
+  writeBytes(journal_, bytes);
+  for (const bool waitForAll : {true, false}) {
+    SCOPED_TRACE(waitForAll ? "all lines" : "closed while filling");
+    PostMessageW(window_, WM_COMMAND, 24, 0);
+    HWND viewer = waitForJournalWindow();
+    ASSERT_NE(viewer, nullptr);
+    HWND area = waitFor([&] { return GetDlgItem(viewer, 27); });
+    ASSERT_NE(area, nullptr);
+    if (waitForAll) {
+      const std::wstring last = widen((line + std::to_string(kLines - 1)).c_str());
+      ASSERT_TRUE(waitFor(
+          [&] {
+            const auto length = SendMessageW(area, WM_GETTEXTLENGTH, 0, 0);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            SendMessageW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+            text.resize(static_cast<std::size_t>(length));
+            return text.size() >= last.size() &&
+                           text.compare(text.size() - last.size(), last.size(), last) == 0
+                       ? area
+                       : nullptr;
+          },
+          120000))
+          << "the last line never arrived";
+    }
+    PostMessageW(viewer, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, 60000));
+    EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+  }
+}
+
 TEST_F(RunningJob, TheVerificationOpensTheJournalAndTheProgramStillQuitsCleanly) {
   writeBytes(settings_, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = ok\r\n");
   startTheJob();
