@@ -492,18 +492,21 @@ class JobCancelTest : public JobTest {
   }
 };
 
-TEST_F(JobCancelTest, AnsweringNoResumesTheCopyAndItsActivityBar) {
+TEST_F(JobCancelTest, AnsweringNoOrCancelResumesTheCopyAndItsActivityBar) {
   startASlowCopy();
-  hl::answerNextBox(platform::kAnswerNo);
-  hl::pressControl(app::kCancelButton);
-  ASSERT_TRUE(hl::waitIdle());
-  const auto question = boxesCaptioned("Tâche en cours!");
-  ASSERT_EQ(question.size(), 1u);
-  EXPECT_EQ(question[0].kind, platform::kBoxYesNoCancel);
-  EXPECT_TRUE(timerRuns(app::kCopyTickTimer));
-  const auto before = barValue(app::kActivityBar);
-  hl::advanceTime(100);
-  EXPECT_EQ(barValue(app::kActivityBar), before + 5);
+  for (const int reply : {platform::kAnswerNo, platform::kAnswerCancel}) {
+    SCOPED_TRACE(reply);
+    hl::answerNextBox(reply);
+    hl::pressControl(app::kCancelButton);
+    ASSERT_TRUE(hl::waitIdle());
+    EXPECT_EQ(boxesCaptioned("Tâche en cours!").back().kind, platform::kBoxYesNoCancel);
+    EXPECT_EQ(app::appState().cancelAnswer, reply);
+    EXPECT_TRUE(timerRuns(app::kCopyTickTimer));
+    const auto before = barValue(app::kActivityBar);
+    hl::advanceTime(100);
+    EXPECT_EQ(barValue(app::kActivityBar), (before + 5) % 99);
+  }
+  EXPECT_EQ(boxesCaptioned("Tâche en cours!").size(), 2u);
   ASSERT_TRUE(runUntilBox("Copie"));
   EXPECT_EQ(readFile(target() / "grand.bin").size(), std::size_t{8} << 20);
   EXPECT_FALSE(fs::exists(profile() / "ravelundlog.ini"));
