@@ -1,11 +1,13 @@
-// The plainest folder copy a Windows program can make, as the yardstick for the
-// Wine figures of bench/run.sh: FindFirstFileExW to list, CreateDirectoryW for
-// each folder and CopyFileW for each file, nothing else (no temporary file, no
-// check, no pause).
+// The plainest folder copy and walk a Windows program can make, as the
+// yardstick for the Wine figures of bench/run.sh: FindFirstFileExW to list,
+// CreateDirectoryW for each folder and CopyFileW for each file, nothing else
+// (no temporary file, no check, no pause).
 //
-//   plain_copy SOURCE TARGET
+//   plain_copy copy SOURCE TARGET   prints the number of files copied
+//   plain_copy walk FOLDER          prints the files and folders below FOLDER
+//                                   and the files' total size
 //
-// Prints the number of files copied; the exit code is 1 when anything failed.
+// The exit code is 1 when anything failed.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,14 +18,18 @@ namespace {
 
 struct Counts {
   long files = 0;
+  long folders = 0;
+  long long bytes = 0;
   long failures = 0;
 };
 
 // One folder: created, then its files copied while it is listed; its
 // sub-folders are pushed on `pending` for later.
+// Without a target, the folder is only listed.
 void copyFolder(const std::wstring& source, const std::wstring& target, Counts& counts,
                 std::vector<std::wstring>& pending) {
-  if (!CreateDirectoryW(target.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+  if (!target.empty() && !CreateDirectoryW(target.c_str(), nullptr) &&
+      GetLastError() != ERROR_ALREADY_EXISTS) {
     ++counts.failures;
     return;
   }
@@ -40,6 +46,10 @@ void copyFolder(const std::wstring& source, const std::wstring& target, Counts& 
     if (name == L"." || name == L"..") continue;
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       pending.push_back(name);
+      ++counts.folders;
+    } else if (target.empty()) {
+      ++counts.files;
+      counts.bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     } else if (CopyFileW((source + L"\\" + name).c_str(), (target + L"\\" + name).c_str(),
                          FALSE)) {
       ++counts.files;
@@ -51,7 +61,8 @@ void copyFolder(const std::wstring& source, const std::wstring& target, Counts& 
 }
 
 // Depth first without recursion (the deep tree is 2,000 levels), one listing
-// open at a time, as the engine walks. `pending` holds relative paths.
+// open at a time, as the engine walks. `pending` holds relative paths. An
+// empty target only walks.
 void copyTree(const std::wstring& source, const std::wstring& target, Counts& counts) {
   std::vector<std::wstring> pending{L""};
   std::vector<std::wstring> found;
@@ -59,7 +70,7 @@ void copyTree(const std::wstring& source, const std::wstring& target, Counts& co
     const std::wstring relative = std::move(pending.back());
     pending.pop_back();
     found.clear();
-    copyFolder(source + relative, target + relative, counts, found);
+    copyFolder(source + relative, target.empty() ? target : target + relative, counts, found);
     for (auto name = found.rbegin(); name != found.rend(); ++name) {
       pending.push_back(relative + L"\\" + *name);
     }
@@ -80,13 +91,18 @@ std::wstring longForm(const wchar_t* path) {
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr || argc != 3) {
-    std::fprintf(stderr, "usage: plain_copy SOURCE TARGET\n");
+  const std::wstring command = argv != nullptr && argc > 1 ? argv[1] : L"";
+  if (!((command == L"copy" && argc == 4) || (command == L"walk" && argc == 3))) {
+    std::fprintf(stderr, "usage: plain_copy copy SOURCE TARGET | walk FOLDER\n");
     return 2;
   }
   Counts counts;
-  copyTree(longForm(argv[1]), longForm(argv[2]), counts);
+  copyTree(longForm(argv[2]), command == L"copy" ? longForm(argv[3]) : std::wstring(), counts);
   LocalFree(argv);
-  std::printf("%ld\n", counts.files);
+  if (command == L"copy") {
+    std::printf("%ld\n", counts.files);
+  } else {
+    std::printf("%ld %lld\n", counts.files + counts.folders, counts.bytes);
+  }
   return counts.failures == 0 ? 0 : 1;
 }
