@@ -27,9 +27,8 @@
 #   RAVELUND_BENCH_RUNS       runs per native figure (default 3)
 #   RAVELUND_BENCH_WINE_RUNS  runs per Wine figure (default 3)
 #   RAVELUND_BENCH_WINE_TREES the trees timed under Wine (default "small large":
-#                             Wine resolves every path one folder at a time from
-#                             the drive's root, so the 2,000-level tree takes
-#                             both programs more than 5 minutes)
+#                             both programs take more than 5 minutes to copy
+#                             the 2,000-level tree under Wine)
 #   RAVELUND_WINE_TIMEOUT     seconds one Wine run may take (default here 300)
 set -uo pipefail
 
