@@ -34,9 +34,8 @@ void copyFolder(const std::wstring& source, const std::wstring& target, Counts& 
     return;
   }
   WIN32_FIND_DATAW data{};
-  const HANDLE find =
-      FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
-                       nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  const HANDLE find = FindFirstFileExW((source + L"\\*").c_str(), FindExInfoBasic, &data,
+                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE) {
     ++counts.failures;
     return;
@@ -50,8 +49,7 @@ void copyFolder(const std::wstring& source, const std::wstring& target, Counts& 
     } else if (target.empty()) {
       ++counts.files;
       counts.bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    } else if (CopyFileW((source + L"\\" + name).c_str(), (target + L"\\" + name).c_str(),
-                         FALSE)) {
+    } else if (CopyFileW((source + L"\\" + name).c_str(), (target + L"\\" + name).c_str(), FALSE)) {
       ++counts.files;
     } else {
       ++counts.failures;
@@ -80,7 +78,8 @@ void copyTree(const std::wstring& source, const std::wstring& target, Counts& co
 // The long form, so that deep trees copy too.
 std::wstring longForm(const wchar_t* path) {
   std::wstring full(32768, L'\0');
-  const DWORD length = GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
+  const DWORD length =
+      GetFullPathNameW(path, static_cast<DWORD>(full.size()), full.data(), nullptr);
   full.resize(length);
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
   return full.starts_with(L"\\\\") ? L"\\\\?\\UNC\\" + full.substr(2) : L"\\\\?\\" + full;

@@ -301,7 +301,8 @@ bool unchanged(HANDLE file, const SourceStamp& before) {
          after.lastWrite.QuadPart == before.lastWrite.QuadPart;
 }
 
-constexpr DWORD kProtecting = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+constexpr DWORD kProtecting =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 // The attributes a protected target had, when it was made normal so that it
 // can be replaced; 0 when it was left alone.
@@ -412,8 +413,8 @@ FileCopy ownCopy(HANDLE in, const SourceStamp& stamp, const std::wstring& folder
                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     FILE_BASIC_INFO basic{};  // times left at 0 stay as they are
     basic.LastWriteTime = stamp.lastWrite;
-    basic.FileAttributes = (stamp.attributes & kCarried) == 0 ? FILE_ATTRIBUTE_NORMAL
-                                                              : stamp.attributes & kCarried;
+    basic.FileAttributes =
+        (stamp.attributes & kCarried) == 0 ? FILE_ATTRIBUTE_NORMAL : stamp.attributes & kCarried;
     if (!SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic)) {
       outcome = FileCopy::failed;
     }
