@@ -2,14 +2,19 @@
 # Times the copy engine and the two folder walks against the system's tools on
 # the same trees, in one run, and prints the figures side by side:
 #
-#   copy                        vs  cp -r
-#   countElements (count)       vs  find | wc -l
-#   folderTotalSize (size)      vs  du -sb
+#   natively (a Release build of the engine)
+#     copy                        vs  cp -r
+#     countElements (count)       vs  find | wc -l
+#     folderTotalSize (size)      vs  du -sb
+#   under Wine, when a Windows build exists, against the plainest Windows
+#   program (bench/plain_copy.cpp: FindFirstFileExW, CreateDirectoryW, CopyFileW)
+#     copy                        vs  plain copy
+#     count, size                 vs  plain walk
 #
-# natively (a Release build of the engine) and, when a Windows build exists,
-# the same driver under Wine (its start-up time is shown on its own line).
-# Each figure is the median of RAVELUND_BENCH_RUNS runs (default 3) with warm
-# caches; memory is the peak resident set. Nothing is asserted.
+# The two commands of a row run in turns, so that the load of the machine
+# weighs on both alike; each figure is the median of the runs, with warm
+# caches; memory is the peak resident set. The Wine figures include each
+# program's start-up, shown on its own line. Nothing is asserted.
 #
 #   bench/run.sh [WORK_FOLDER]      (default /tmp/ravelund-bench)
 #
@@ -20,8 +25,11 @@
 #                             cmake/mingw-w64.cmake (default build/bench-win);
 #                             the Wine rows are left out when it does not exist
 #   RAVELUND_BENCH_RUNS       runs per native figure (default 3)
-#   RAVELUND_BENCH_WINE_RUNS  runs per Wine figure (default 1)
-#   RAVELUND_WINE_TIMEOUT     seconds one Wine run may take (default here 120)
+#   RAVELUND_BENCH_WINE_RUNS  runs per Wine figure (default 3)
+#   RAVELUND_BENCH_WINE_TREES the trees timed under Wine (default "small large":
+#                             both programs take more than 5 minutes to copy
+#                             the 2,000-level tree under Wine)
+#   RAVELUND_WINE_TIMEOUT     seconds one Wine run may take (default here 300)
 set -uo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -29,8 +37,9 @@ work="${1:-/tmp/ravelund-bench}"
 build="${RAVELUND_BENCH_BUILD:-$root/build/bench}"
 win_build="${RAVELUND_BENCH_WIN_BUILD:-$root/build/bench-win}"
 runs="${RAVELUND_BENCH_RUNS:-3}"
-wine_runs="${RAVELUND_BENCH_WINE_RUNS:-1}"
-export RAVELUND_WINE_TIMEOUT="${RAVELUND_WINE_TIMEOUT:-120}"
+wine_runs="${RAVELUND_BENCH_WINE_RUNS:-3}"
+wine_trees=" ${RAVELUND_BENCH_WINE_TREES:-small large} "
+export RAVELUND_WINE_TIMEOUT="${RAVELUND_WINE_TIMEOUT:-300}"
 trees="$work/trees"
 out="$work/out"
 
@@ -58,17 +67,34 @@ else
 fi
 
 windows=""
+plain=""
 if [[ -f "$win_build/build.ninja" ]]; then
-  if has_target "$win_build" ravelund_bench; then
-    cmake --build "$win_build" -j2 --target ravelund_bench >/dev/null && \
-      windows="$win_build/bench/ravelund_bench.exe"
+  if has_target "$win_build" ravelund_bench && has_target "$win_build" plain_copy; then
+    cmake --build "$win_build" -j2 --target ravelund_bench plain_copy >/dev/null &&
+      windows="$win_build/bench/ravelund_bench.exe" plain="$win_build/bench/plain_copy.exe"
   elif cmake --build "$win_build" -j2 --target ravelund_core >/dev/null; then
     deps="$win_build/../deps/mingw/lib"
     x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -I"$root" "$root/bench/ravelund_bench.cpp" \
       "$win_build/libravelund_core.a" "$deps/libpng16.a" "$deps/libz.a" -lcomctl32 -lshell32 \
       -lole32 -luuid -lgdi32 -luser32 -lmsimg32 -lshlwapi -static \
       -o "$win_build/ravelund_bench.exe" && windows="$win_build/ravelund_bench.exe"
+    x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -DUNICODE -D_UNICODE "$root/bench/plain_copy.cpp" \
+      -lshell32 -static -o "$win_build/plain_copy.exe" && plain="$win_build/plain_copy.exe"
   fi
+  [[ -n "$plain" ]] || windows=""
+fi
+
+# The Wine programs run straight under `wine` in one session held for the
+# whole run, their output into files: through scripts/wine-run.sh, a program
+# that loads user32 would also be billed the seconds for which Wine's desktop
+# process, started on its behalf, keeps the output pipe open.
+if [[ -n "$windows" ]]; then
+  # shellcheck source=scripts/wine-env.sh
+  source "$root/scripts/wine-env.sh"
+  if ! ravelund_wine_in_session; then
+    ravelund_wine_lock_session || exit 1
+  fi
+  ravelund_wine_start_server || exit 1
 fi
 
 "$root/bench/make_trees.sh" "$trees" || exit 1
@@ -107,15 +133,15 @@ compare() {
   ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
 }
 
-# measure PREPARE OURS: the same for one command, $wine_runs times; sets ours_s,
-# ours_m.
-measure() {
-  local b_s=() b_k=() i
-  for ((i = 0; i < wine_runs; i++)); do time_once "$1" "$2" b_s b_k; done
-  ours_s="$(median "${b_s[@]}")" ours_m="$(peak_mib "${b_k[@]}")"
-}
-
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+wine_run="timeout -k 10 $RAVELUND_WINE_TIMEOUT wine"
+if [[ -n "$windows" ]]; then
+  # Wine's desktop process starts with the first program that needs it: not
+  # during a timed run.
+  mkdir -p "$out/empty"
+  ravelund_wine_quiet timeout -k 10 "$RAVELUND_WINE_TIMEOUT" wine "$windows" count \
+    "$(windows_path "$out/empty")"
+fi
 
 row() {  # tree, what, our seconds, our MiB, tool, tool seconds, tool MiB
   local ratio
@@ -130,7 +156,10 @@ q() { printf '%q ' "$@"; }  # a command as one string for eval
 echo
 echo "trees in $trees; median seconds of $runs runs natively, $wine_runs under Wine (limit" \
   "$RAVELUND_WINE_TIMEOUT s); peak memory in MiB"
-echo "cores: $(nproc); file system: $(stat -f -c %T "$trees")"
+echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //');" \
+  "$(awk '/MemTotal/ { printf "%.0f GiB", $2 / 1048576 }' /proc/meminfo);" \
+  "file system $(stat -f -c %T "$trees"); load at start $(cut -d' ' -f1-3 /proc/loadavg)"
+[[ -z "$windows" ]] || echo "wine: $(wine --version 2>/dev/null)"
 echo
 printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' \
   tree ours seconds MiB tool seconds MiB ratio
@@ -138,34 +167,42 @@ for tree in small large deep; do
   source_tree="$trees/$tree"
   compare "$clear_out" "$(q cp -r "$source_tree" "$copy_out")" \
     "$(q "$native" copy "$source_tree" "$copy_out")"
-  cp_s=$tool_s cp_m=$tool_m
   row "$tree" "copy" "$ours_s" "$ours_m" "cp -r" "$tool_s" "$tool_m"
 
   compare ":" "$(q find "$source_tree") | wc -l" "$(q "$native" count "$source_tree")"
-  find_s=$tool_s find_m=$tool_m
   row "$tree" "count" "$ours_s" "$ours_m" "find | wc -l" "$tool_s" "$tool_m"
 
   compare ":" "$(q du -sb "$source_tree")" "$(q "$native" size "$source_tree")"
-  du_s=$tool_s du_m=$tool_m
   row "$tree" "size" "$ours_s" "$ours_m" "du -sb" "$tool_s" "$tool_m"
 
-  if [[ -n "$windows" ]]; then
-    wine_run="$(q "$root/scripts/wine-run.sh" "$windows")"
-    measure "$clear_out" "$wine_run copy $(q "$(windows_path "$source_tree")" "$(windows_path "$copy_out")")"
-    row "$tree" "wine copy" "$ours_s" "$ours_m" "cp -r" "$cp_s" "$cp_m"
-    measure ":" "$wine_run count $(q "$(windows_path "$source_tree")")"
-    row "$tree" "wine count" "$ours_s" "$ours_m" "find | wc -l" "$find_s" "$find_m"
-    measure ":" "$wine_run size $(q "$(windows_path "$source_tree")")"
-    row "$tree" "wine size" "$ours_s" "$ours_m" "du -sb" "$du_s" "$du_m"
+  if [[ -n "$windows" && "$wine_trees" == *" $tree "* ]]; then
+    wine_source="$(windows_path "$source_tree")"
+    wine_target="$(windows_path "$copy_out")"
+    runs=$wine_runs compare "$clear_out" "$wine_run $(q "$plain" copy "$wine_source" "$wine_target")" \
+      "$wine_run $(q "$windows" copy "$wine_source" "$wine_target")"
+    row "$tree" "wine copy" "$ours_s" "$ours_m" "plain copy" "$tool_s" "$tool_m"
+    # The last run was ours: a figure of a copy that went wrong says so.
+    diff -rq "$source_tree" "$copy_out" >/dev/null ||
+      echo "run.sh: the Wine copy of $tree differs from its source" >&2
+    runs=$wine_runs compare ":" "$wine_run $(q "$plain" walk "$wine_source")" \
+      "$wine_run $(q "$windows" count "$wine_source")"
+    row "$tree" "wine count" "$ours_s" "$ours_m" "plain walk" "$tool_s" "$tool_m"
+    runs=$wine_runs compare ":" "$wine_run $(q "$plain" walk "$wine_source")" \
+      "$wine_run $(q "$windows" size "$wine_source")"
+    row "$tree" "wine size" "$ours_s" "$ours_m" "plain walk" "$tool_s" "$tool_m"
   fi
 done
 rm -rf "$copy_out"
 
 if [[ -n "$windows" ]]; then
-  mkdir -p "$out/empty"
-  measure ":" "$wine_run count $(q "$(windows_path "$out/empty")")"
+  empty="$(windows_path "$out/empty")"
+  runs=$wine_runs compare ":" "$wine_run $(q "$plain" walk "$empty")" \
+    "$wine_run $(q "$windows" count "$empty")"
   echo
-  echo "wine start-up alone (count of an empty folder): $ours_s s, $ours_m MiB"
+  echo "wine start-up alone (an empty folder): ours $ours_s s, $ours_m MiB;" \
+    "plain $tool_s s, $tool_m MiB"
+  [[ "$wine_trees" == *" deep "* ]] || echo "the deep tree is not timed under Wine" \
+    "(RAVELUND_BENCH_WINE_TREES)"
 else
   echo
   echo "no Windows build in $win_build: the Wine rows are left out"

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -267,11 +269,51 @@ bool systemCopyAnswersProgress() {
   return answers;
 }
 
-bool sameContentsStamp(const BY_HANDLE_FILE_INFORMATION& before,
-                       const BY_HANDLE_FILE_INFORMATION& after) {
-  return before.nFileSizeHigh == after.nFileSizeHigh && before.nFileSizeLow == after.nFileSizeLow &&
-         before.ftLastWriteTime.dwLowDateTime == after.ftLastWriteTime.dwLowDateTime &&
-         before.ftLastWriteTime.dwHighDateTime == after.ftLastWriteTime.dwHighDateTime;
+// What the copy carries from its source and checks again at the end: the
+// size and last-write time tell whether the file changed meanwhile. Read
+// through the open handle from the file's own data; GetFileInformationByHandle
+// would also ask the volume for its serial number, which under Wine is a
+// request to its mount manager for every file.
+struct SourceStamp {
+  DWORD attributes = 0;
+  LARGE_INTEGER lastWrite{};
+  LARGE_INTEGER size{};
+  bool folder = false;
+};
+
+bool readStamp(HANDLE file, SourceStamp& stamp) {
+  FILE_BASIC_INFO basic{};
+  FILE_STANDARD_INFO standard{};
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+    return false;
+  }
+  stamp.attributes = basic.FileAttributes;
+  stamp.lastWrite = basic.LastWriteTime;
+  stamp.size = standard.EndOfFile;
+  stamp.folder = standard.Directory != FALSE;
+  return true;
+}
+
+bool unchanged(HANDLE file, const SourceStamp& before) {
+  SourceStamp after;
+  return readStamp(file, after) && after.size.QuadPart == before.size.QuadPart &&
+         after.lastWrite.QuadPart == before.lastWrite.QuadPart;
+}
+
+constexpr DWORD kProtecting =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+
+// The attributes a protected target had, when it was made normal so that it
+// can be replaced; 0 when it was left alone.
+DWORD unprotect(const std::wstring& target) {
+  const DWORD old = GetFileAttributesW(target.c_str());
+  if (old == INVALID_FILE_ATTRIBUTES ||
+      (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
+      (old & kProtecting) == 0 || !SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL)) {
+    return 0;
+  }
+  return old;
 }
 
 // The system's copy into a new temporary file beside the target: it carries
@@ -297,53 +339,96 @@ FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
   return FileCopy::failed;
 }
 
-FileCopy ownCopy(HANDLE in, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& folder,
-                 std::wstring& temporary) {
-  HANDLE out = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 16 && out == INVALID_HANDLE_VALUE; ++attempt) {
-    temporary = folder + widen(temporaryName());
-    out = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-  }
-  if (out == INVALID_HANDLE_VALUE) {
-    temporary.clear();
-    return FileCopy::failed;
-  }
-  FileCopy outcome = pumpContents(in, out);
-  if (outcome == FileCopy::copied) SetFileTime(out, nullptr, nullptr, &info.ftLastWriteTime);
-  if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome == FileCopy::copied) {
-    constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    const DWORD attributes = info.dwFileAttributes & kCarried;
-    if (!SetFileAttributesW(temporary.c_str(),
-                            attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes)) {
-      outcome = FileCopy::failed;
-    }
-  }
-  return outcome;
-}
-
 // Renames the complete temporary file over the target. A protected target is
 // made normal only now, right before it is replaced, and gets its attributes
 // back if the rename fails.
 bool replaceTarget(const std::wstring& temporary, const std::wstring& target,
                    bool replaceProtected) {
-  constexpr DWORD kProtecting =
-      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  const DWORD old = GetFileAttributesW(target.c_str());
-  const bool reset = replaceProtected && old != INVALID_FILE_ATTRIBUTES &&
-                     (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0 &&
-                     (old & kProtecting) != 0 &&
-                     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL) != 0;
+  const DWORD old = replaceProtected ? unprotect(target) : 0;
   if (MoveFileExW(temporary.c_str(), target.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
-  if (reset) SetFileAttributesW(target.c_str(), old);
+  if (old != 0) SetFileAttributesW(target.c_str(), old);
   return false;
+}
+
+FileCopy copyThroughSystem(HANDLE in, const SourceStamp& stamp, const std::wstring& source,
+                           const std::wstring& folder, const std::wstring& target,
+                           bool replaceProtected) {
+  std::wstring temporary;
+  FileCopy outcome = systemCopy(source, folder, temporary);
+  if (outcome == FileCopy::copied && !unchanged(in, stamp)) outcome = FileCopy::failed;
+  CloseHandle(in);
+  if (outcome == FileCopy::copied && !replaceTarget(temporary, target, replaceProtected)) {
+    outcome = FileCopy::failed;
+  }
+  if (outcome != FileCopy::copied && !temporary.empty()) deleteTemporary(temporary);
+  return outcome;
+}
+
+// Renames the open file over `target` through its handle, which spares the
+// open, query and close a rename by name costs. As in replaceTarget, a
+// protected target is made normal only when it refused the first try.
+bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtected) {
+  const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes +
+                                    sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(nameBytes);
+  std::memcpy(rename->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
+  const DWORD size = static_cast<DWORD>(buffer.size());
+  if (SetFileInformationByHandle(file, FileRenameInfo, rename, size)) return true;
+  if (!replaceProtected) return false;
+  const DWORD old = unprotect(target);
+  if (old == 0) return false;
+  if (SetFileInformationByHandle(file, FileRenameInfo, rename, size)) return true;
+  SetFileAttributesW(target.c_str(), old);
+  return false;
+}
+
+// The engine's own copy: the contents pumped into a new temporary file, whose
+// time and attributes are then set and which is renamed over the target, all
+// through the one handle it was created with.
+FileCopy ownCopy(HANDLE in, const SourceStamp& stamp, const std::wstring& folder,
+                 const std::wstring& target, bool replaceProtected) {
+  std::wstring temporary;
+  HANDLE out = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 16 && out == INVALID_HANDLE_VALUE; ++attempt) {
+    temporary = folder + widen(temporaryName());
+    out = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (out == INVALID_HANDLE_VALUE) {
+    CloseHandle(in);
+    return FileCopy::failed;
+  }
+  FileCopy outcome = pumpContents(in, out);
+  if (outcome == FileCopy::copied) {
+    constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{};  // times left at 0 stay as they are
+    basic.LastWriteTime = stamp.lastWrite;
+    basic.FileAttributes =
+        (stamp.attributes & kCarried) == 0 ? FILE_ATTRIBUTE_NORMAL : stamp.attributes & kCarried;
+    if (!SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic)) {
+      outcome = FileCopy::failed;
+    }
+  }
+  if (outcome == FileCopy::copied && !unchanged(in, stamp)) outcome = FileCopy::failed;
+  CloseHandle(in);
+  if (outcome == FileCopy::copied && !renameOpenFile(out, target, replaceProtected)) {
+    outcome = FileCopy::failed;
+  }
+  // Every write was taken before the rename; a close that fails now is still
+  // reported.
+  if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
+  if (outcome != FileCopy::copied) deleteTemporary(temporary);
+  return outcome;
 }
 
 }  // namespace
@@ -357,30 +442,17 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target, bool re
   const HANDLE in = CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (in == INVALID_HANDLE_VALUE) return FileCopy::failed;
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(in, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  SourceStamp stamp;
+  if (!readStamp(in, stamp) || stamp.folder) {
     CloseHandle(in);
     return FileCopy::failed;
   }
-
   // The temporary file goes into the target's own folder, so the final move
   // is a rename within one volume that replaces the target in one step.
   const std::wstring folder = targetPath.substr(0, targetPath.rfind(L'\\') + 1);
-  std::wstring temporary;
-  FileCopy outcome = systemCopyAnswersProgress() ? systemCopy(sourcePath, folder, temporary)
-                                                 : ownCopy(in, info, folder, temporary);
-  BY_HANDLE_FILE_INFORMATION after{};
-  if (outcome == FileCopy::copied &&
-      (!GetFileInformationByHandle(in, &after) || !sameContentsStamp(info, after))) {
-    outcome = FileCopy::failed;
-  }
-  CloseHandle(in);
-  if (outcome == FileCopy::copied && !replaceTarget(temporary, targetPath, replaceProtected)) {
-    outcome = FileCopy::failed;
-  }
-  if (outcome != FileCopy::copied && !temporary.empty()) deleteTemporary(temporary);
-  return outcome;
+  return systemCopyAnswersProgress()
+             ? copyThroughSystem(in, stamp, sourcePath, folder, targetPath, replaceProtected)
+             : ownCopy(in, stamp, folder, targetPath, replaceProtected);
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {

@@ -401,6 +401,27 @@ TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
   EXPECT_EQ(readFile(target_ + "\\quiet.txt"), "still");
 }
 
+TEST_F(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileStays) {
+  // The complete temporary file, already read-only like its source, cannot be
+  // renamed over a folder: it must still be removed.
+  ASSERT_TRUE(writeFile(source_ + "\\notes.txt", "notes"));
+  ASSERT_TRUE(SetFileAttributesW(wide(source_ + "\\notes.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(writeFile(source_ + "\\other.txt", "other"));
+  ASSERT_TRUE(makeFolder(target_));
+  ASSERT_TRUE(makeFolder(target_ + "\\notes.txt"));
+  ASSERT_TRUE(writeFile(target_ + "\\notes.txt\\inside", "kept"));
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\notes.txt"});
+  EXPECT_NE(attributesOf(target_ + "\\notes.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(readFile(target_ + "\\notes.txt\\inside"), "kept");
+  EXPECT_EQ(readFile(target_ + "\\other.txt"), "other");
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+  SetFileAttributesW(wide(source_ + "\\notes.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST_F(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
   const std::string name = "~ravelund-0123456789abcdef.tmp";
   ASSERT_TRUE(writeFile(source_ + "\\" + name, "a file of the user's"));
