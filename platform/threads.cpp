@@ -31,7 +31,10 @@ ThreadTable& table() {
   return *instance;
 }
 
-thread_local std::shared_ptr<ThreadEntry> currentEntry;
+// A plain pointer: a thread-local with a destructor would run it as the thread
+// leaves, which can be after the process has begun to go away. The entry lives
+// as long as the thread's procedure, which holds it.
+thread_local ThreadEntry* currentEntry = nullptr;
 
 std::shared_ptr<ThreadEntry> find(int thread) {
   auto& t = table();
@@ -54,7 +57,7 @@ int startThread(std::function<int(int)> procedure, int parameter) {
   lock.unlock();
   try {
     std::thread([entry, procedure = std::move(procedure), parameter]() mutable {
-      currentEntry = entry;
+      currentEntry = entry.get();
       {
         // What the procedure holds is released before the thread counts as
         // ended: the program may quit as soon as it sees that, and memory
@@ -62,7 +65,7 @@ int startThread(std::function<int(int)> procedure, int parameter) {
         const std::function<int(int)> work = std::move(procedure);
         work(parameter);
       }
-      currentEntry.reset();
+      currentEntry = nullptr;
       auto& tt = table();
       std::lock_guard done(tt.mutex);
       entry->running = false;
@@ -104,7 +107,7 @@ void stopThread(int thread) {
 }
 
 bool threadCheckpoint() {
-  const auto entry = currentEntry;
+  ThreadEntry* const entry = currentEntry;
   if (!entry) return true;
   auto& t = table();
   std::unique_lock lock(t.mutex);
