@@ -51,15 +51,7 @@ constexpr int kTooltipOrder[] = {kStartButton, kCancelButton, kSettingsButton, k
                                  kWebButton,   kHelpButton,   kExplorerButton};
 
 bool create(ControlKind kind, int number, int x, int y, int width, int height, int image = 0) {
-  platform::ControlSpec spec;
-  spec.number = number;
-  spec.kind = kind;
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.image = image;
-  return platform::createControl(kMainWindow, spec);
+  return platform::createControl(kMainWindow, {number, kind, x, y, width, height, {}, image});
 }
 
 void createPathField(int number, int y) {

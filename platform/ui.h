@@ -107,9 +107,8 @@ std::int64_t progressValue(int control);
 void redrawNow(int control);
 void setChecked(int control, bool checked);
 bool isChecked(int control);
-// Rich-text area: raises the text limit, turns on wrapping, adds a last line.
+// Rich-text area: raises the text limit and turns on wrapping.
 void setTextLimit(int control, std::int64_t characters);
-void appendLine(int control, std::string_view line);
 // Rich-text area: adds these lines after its last one, in one go.
 void appendLines(int control, std::span<const std::string> lines);
 

@@ -22,16 +22,8 @@ constexpr Rgb kTitleText{90, 130, 159};
 
 void create(ControlKind kind, int number, int x, int y, int width, int height,
             const char* text = "", int image = 0) {
-  platform::ControlSpec spec;
-  spec.number = number;
-  spec.kind = kind;
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.text = text;
-  spec.image = image;
-  platform::createControl(app::kPreferencesWindow, spec);
+  platform::createControl(app::kPreferencesWindow,
+                          {number, kind, x, y, width, height, text, image});
 }
 
 void createTitle(int number, int y, const char* text) {

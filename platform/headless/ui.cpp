@@ -708,10 +708,6 @@ void setTextLimit(int control, std::int64_t characters) {
   changeControl(control, [&](headless::ControlState& c) { c.textLimit = characters; });
 }
 
-void appendLine(int control, std::string_view line) {
-  changeControl(control, [&](headless::ControlState& c) { c.lines.emplace_back(line); });
-}
-
 void appendLines(int control, std::span<const std::string> lines) {
   changeControl(control, [&](headless::ControlState& c) {
     c.lines.insert(c.lines.end(), lines.begin(), lines.end());

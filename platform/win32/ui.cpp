@@ -573,15 +573,6 @@ void setTextLimit(int control, std::int64_t characters) {
   }
 }
 
-void appendLine(int control, std::string_view line) {
-  HWND hwnd = controlHandle(control);
-  if (!hwnd) return;
-  const auto length = GetWindowTextLengthW(hwnd);
-  std::wstring text = (length > 0 ? L"\r\n" : L"") + widen(line);
-  SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(-1), -1);
-  SendMessageW(hwnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
 void appendLines(int control, std::span<const std::string> lines) {
   HWND hwnd = controlHandle(control);
   if (!hwnd || lines.empty()) return;
