@@ -1,10 +1,11 @@
 #pragma once
 // The program's main line: start-up, the main event loop and the exit.
 #include "platform/ui.h"
+#include "version.h"
 
 namespace app {
 
-inline constexpr char kProgramTitle[] = "Ostrevak Tessune 1.0.09.10";
+inline constexpr char kProgramTitle[] = "Ostrevak Tessune " RAVELUND_VERSION_TITLE;
 inline constexpr char kWebPageAddress[] = "https://ostrevak-tessune.example.org/";
 
 // Start-up, the event loop until the user quits, then the exit; the exit code.

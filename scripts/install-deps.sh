@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev # fuzzing
   googletest libgtest-dev # tests in both builds
   locales # the locales Wine runs in
+  nsis # the installer
   ninja-build cmake dpkg-dev time python3
 )
 
