@@ -16,7 +16,6 @@ output="$(realpath -m "${1:-$root/docs}")"
 build="${RAVELUND_BUILD_DIR:-$root/build/windows}"
 program="$build/ravelund.exe"
 pose_program="$build/tests/ravelund_pose.exe"
-title="Ostrevak Tessune 1.0.09.10"
 theme_key='HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager'
 
 say() {
@@ -31,6 +30,9 @@ if [[ "${RAVELUND_SCREENSHOT_INSIDE:-}" != 1 ]]; then
 fi
 
 # ---- inside Xvfb --------------------------------------------------------------
+# The title carries the version the build was made with.
+title="Ostrevak Tessune $(sed -n 's/^#define RAVELUND_VERSION_TITLE "\(.*\)"$/\1/p' \
+  "$build/generated/version.h")"
 # shellcheck source=scripts/wine-env.sh
 source "$root/scripts/wine-env.sh"
 scratch="$(mktemp -d)"

@@ -6,7 +6,6 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-title="Ostrevak Tessune 1.0.09.10"
 output="$(realpath -m "${1:-$root/docs/screenshot.png}")"
 program="${RAVELUND_BUILD_DIR:-$root/build/windows}/ravelund.exe"
 
@@ -22,6 +21,9 @@ if [[ "${RAVELUND_SCREENSHOT_INSIDE:-}" != 1 ]]; then
 fi
 
 # ---- inside Xvfb --------------------------------------------------------------
+# The title carries the version the build was made with.
+title="Ostrevak Tessune $(sed -n 's/^#define RAVELUND_VERSION_TITLE "\(.*\)"$/\1/p' \
+  "$(dirname "$program")/generated/version.h")"
 scratch="$(mktemp -d)"
 runner=""
 # shellcheck disable=SC2317  # called by the EXIT trap

@@ -6,9 +6,15 @@
 #   3. the native build with ThreadSanitizer, and its tests
 #   4. the fuzz targets, ten seconds each (scripts/fuzz.sh)
 #   5. the Windows build, and its tests under Wine inside Xvfb
-#   6. a screenshot of the real window (scripts/screenshot.sh)
-#   7. screenshots of the command bar and the preferences window
+#   6. the release (scripts/release.sh): installed, started, given a job and
+#      removed in a fresh Wine prefix, the portable zip started, and two builds
+#      of the commit compared byte for byte
+#   7. a screenshot of the real window (scripts/screenshot.sh)
+#   8. screenshots of the command bar and the preferences window
 #      (scripts/screenshot-buttons.sh)
+#
+# The screenshots go to build/screenshots/: a test run changes no tracked
+# file. scripts/refresh-pictures.sh puts new ones in docs/.
 #
 # Stops at the first failure. The last line counts the tests of every CTest
 # run: "N passed, N failed". Each step has a time limit, and the whole run
@@ -131,13 +137,18 @@ step "Windows build" 1800 scripts/build.sh windows
 # One at a time: the tests open windows on one display and look them up by title.
 ctest_step "Windows tests under Wine and Xvfb" 1800 \
   scripts/with-xvfb.sh --fresh-prefix --timeout 1750 \
-  ctest --test-dir build/windows "${ctest_options[@]}"
+  ctest --test-dir build/windows -LE release "${ctest_options[@]}"
+
+# A prefix where nothing was ever installed, as on a new Windows machine.
+ctest_step "the release installed, run and removed under Wine" 2400 \
+  scripts/with-xvfb.sh --fresh-prefix --timeout 2350 \
+  ctest --test-dir build/windows -L release "${ctest_options[@]}"
 
 if [[ -f scripts/screenshot.sh ]]; then
-  step "screenshot of the main window" 600 scripts/screenshot.sh
+  step "screenshot of the main window" 600 scripts/screenshot.sh build/screenshots/screenshot.png
 fi
 
 if [[ -f scripts/screenshot-buttons.sh ]]; then
   step "screenshots of the command bar and the preferences window" 600 \
-    scripts/screenshot-buttons.sh
+    scripts/screenshot-buttons.sh build/screenshots
 fi

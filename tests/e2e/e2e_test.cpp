@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "version.h"
 
 namespace {
 
@@ -83,7 +84,7 @@ class RunningProgram : public ::testing::Test {
     ASSERT_TRUE(CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process_))
         << "error " << GetLastError();
-    const std::wstring title = widen("Ostrevak Tessune 1.0.09.10");
+    const std::wstring title = widen("Ostrevak Tessune " RAVELUND_VERSION_TITLE);
     window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
     ASSERT_NE(window_, nullptr) << "the main window never appeared";
     // The window is found while its controls are still being made: wait for the last one.

@@ -16,9 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "version.h"
+
 namespace {
 
-constexpr wchar_t kMainTitle[] = L"Ostrevak Tessune 1.0.09.10";
+constexpr wchar_t kMainTitle[] = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
 constexpr wchar_t kPreferencesTitle[] = L"Ravelund Pr\u00e9f\u00e9rences";
 constexpr int kButtonBar = 14;
 constexpr int kSettingsButton = 17;
