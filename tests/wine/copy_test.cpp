@@ -1,6 +1,9 @@
 // The recursive copy and its file layer on Win32 file-system semantics:
 // attributes, replacing protected targets, long paths, names outside
-// Windows-1252, locked files and a copy stopped in the middle of a file.
+// Windows-1252, locked files, a destination volume that fills up and a copy
+// stopped in the middle of a file. Each case runs through both ways a file's
+// contents can be copied: the engine's own chunk loop (what Wine gets) and
+// the system's CopyFileExW (what Windows gets).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -15,12 +18,14 @@
 #include "copyjob/copyjob.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
+#include "platform/win32/copy_branch.h"
 #include "platform/win32/text.h"
 
 namespace {
 
 using platform::win32::narrow;
 using platform::win32::widen;
+using platform::win32::testing::CopyBranch;
 using namespace std::chrono_literals;
 
 constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
@@ -89,9 +94,10 @@ void removeTree(const std::string& path) {
   RemoveDirectoryW(wide(path).c_str());
 }
 
-class CopyTreeTest : public ::testing::Test {
+class CopyTreeTest : public ::testing::TestWithParam<CopyBranch> {
  protected:
   void SetUp() override {
+    platform::win32::testing::useCopyBranch(GetParam());
     app::resetAppState();
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
@@ -106,6 +112,7 @@ class CopyTreeTest : public ::testing::Test {
   }
   void TearDown() override {
     platform::testing::slowCopyChunks(0);
+    platform::win32::testing::useCopyBranch(CopyBranch::probed);
     removeTree(root_);
   }
   int copy(unsigned flags = kAllFlags) {
@@ -117,7 +124,7 @@ class CopyTreeTest : public ::testing::Test {
   std::string target_;
 };
 
-TEST_F(CopyTreeTest, ReplacesReadOnlyAndHiddenTargetsAndCarriesAttributesAndTime) {
+TEST_P(CopyTreeTest, ReplacesReadOnlyAndHiddenTargetsAndCarriesAttributesAndTime) {
   ASSERT_TRUE(writeFile(source_ + "\\readonly.txt", "new read-only"));
   ASSERT_TRUE(writeFile(source_ + "\\hidden.txt", "new hidden"));
   ASSERT_TRUE(writeFile(source_ + "\\plain.txt", "new plain"));
@@ -165,7 +172,7 @@ TEST_F(CopyTreeTest, ReplacesReadOnlyAndHiddenTargetsAndCarriesAttributesAndTime
   EXPECT_TRUE(temporaryFilesIn(target_).empty());
 }
 
-TEST_F(CopyTreeTest, PathsPastTwoHundredSixtyCharactersAreCopiedWhole) {
+TEST_P(CopyTreeTest, PathsPastTwoHundredSixtyCharactersAreCopiedWhole) {
   std::string deep = source_;
   std::string relative;
   for (int i = 0; i < 12; ++i) {
@@ -186,7 +193,7 @@ TEST_F(CopyTreeTest, PathsPastTwoHundredSixtyCharactersAreCopiedWhole) {
   EXPECT_EQ(copyjob::folderTotalSize(target_ + "\\", "*.*"), 11);
 }
 
-TEST_F(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
+TEST_P(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
   // Wine stores names on Linux in the encoding of its locale: without a UTF-8
   // one it cannot hold a name outside ASCII at all, whatever the program does.
   if (!makeFolder(source_ + "\\Données été")) {
@@ -206,7 +213,7 @@ TEST_F(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
   EXPECT_EQ(readFile(target_ + "\\Ωmega ÿ.txt"), "greek");
 }
 
-TEST_F(CopyTreeTest, ALockedFileIsSkippedAndTheOthersArrive) {
+TEST_P(CopyTreeTest, ALockedFileIsSkippedAndTheOthersArrive) {
   for (int i = 0; i < 4; ++i) {
     ASSERT_TRUE(writeFile(source_ + "\\file" + std::to_string(i), "ok"));
   }
@@ -221,7 +228,11 @@ TEST_F(CopyTreeTest, ALockedFileIsSkippedAndTheOthersArrive) {
   EXPECT_TRUE(temporaryFilesIn(target_).empty());
 }
 
-TEST_F(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile) {
+TEST_P(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile) {
+  if (GetParam() == CopyBranch::systemCopy) {
+    GTEST_SKIP() << "Wine's CopyFileExW never calls its progress routine, so a pause or a stop "
+                    "inside a file cannot be shown through it";
+  }
   std::string large(48 * platform::kCopyChunkBytes, '\0');
   for (std::size_t i = 0; i < large.size(); i += 4096) large[i] = static_cast<char>(i / 4096);
   ASSERT_TRUE(writeFile(source_ + "\\large.bin", large));
@@ -263,7 +274,7 @@ TEST_F(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile
   EXPECT_TRUE(readFile(target_ + "\\large.bin") == large);
 }
 
-TEST_F(CopyTreeTest, AReadOnlyLeftoverOfAKilledCopyIsClearedByTheNextCopy) {
+TEST_P(CopyTreeTest, AReadOnlyLeftoverOfAKilledCopyIsClearedByTheNextCopy) {
   ASSERT_TRUE(writeFile(source_ + "\\file", "complete"));
   ASSERT_TRUE(makeFolder(target_));
   const std::string leftover = target_ + "\\~ravelund-0123456789abcdef.tmp";
@@ -274,7 +285,7 @@ TEST_F(CopyTreeTest, AReadOnlyLeftoverOfAKilledCopyIsClearedByTheNextCopy) {
   EXPECT_EQ(readFile(target_ + "\\file"), "complete");
 }
 
-TEST_F(CopyTreeTest, DoubledSeparatorsAndForwardSlashesReachTheSameFolders) {
+TEST_P(CopyTreeTest, DoubledSeparatorsAndForwardSlashesReachTheSameFolders) {
   ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
   // A destination chosen with a trailing backslash and joined with another.
   EXPECT_EQ(copyjob::copyFolderTree(source_ + "\\", root_ + "\\\\dst\\", "*.*", kAllFlags), 1);
@@ -321,7 +332,7 @@ std::string unixTrees() {
   return length == 0 || length >= 4096 ? std::string() : narrow(value);
 }
 
-TEST_F(CopyTreeTest, ATargetInsideOrHoldingTheSourceIsRefusedWhateverItsSpelling) {
+TEST_P(CopyTreeTest, ATargetInsideOrHoldingTheSourceIsRefusedWhateverItsSpelling) {
   const std::string summer = root_ + "\\été";
   ASSERT_TRUE(makeFolder(summer));
   ASSERT_TRUE(makeFolder(summer + "\\sub"));
@@ -342,7 +353,7 @@ TEST_F(CopyTreeTest, ATargetInsideOrHoldingTheSourceIsRefusedWhateverItsSpelling
   EXPECT_EQ(snapshot(root_), before);
 }
 
-TEST_F(CopyTreeTest, ADestinationTypedWithATrailingDotOrBlankIsTakenAsTheShellTakesIt) {
+TEST_P(CopyTreeTest, ADestinationTypedWithATrailingDotOrBlankIsTakenAsTheShellTakesIt) {
   EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst."), "E:\\Sauvegardes\\dst");
   EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst. "), "E:\\Sauvegardes\\dst");
   EXPECT_EQ(copyjob::resolveTypedPath("E:\\a.\\b\\..\\c\\"), "E:\\a\\c\\");
@@ -361,7 +372,7 @@ TEST_F(CopyTreeTest, ADestinationTypedWithATrailingDotOrBlankIsTakenAsTheShellTa
   EXPECT_EQ(names, (std::vector<std::string>{"dst", "src"}));
 }
 
-TEST_F(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
+TEST_P(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
   ASSERT_TRUE(writeFile(source_ + "\\report.txt", "new"));
   ASSERT_TRUE(makeFolder(target_));
   ASSERT_TRUE(writeFile(target_ + "\\report.txt", "earlier copy"));
@@ -382,7 +393,7 @@ TEST_F(CopyTreeTest, AFailedCopyLeavesAProtectedTargetExactlyAsItWas) {
   EXPECT_EQ(readFile(target_ + "\\report.txt"), "new");
 }
 
-TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
+TEST_P(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
   ASSERT_TRUE(writeFile(source_ + "\\log.txt", "being written"));
   ASSERT_TRUE(writeFile(source_ + "\\quiet.txt", "still"));
   const auto before = snapshot(source_);
@@ -401,7 +412,7 @@ TEST_F(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
   EXPECT_EQ(readFile(target_ + "\\quiet.txt"), "still");
 }
 
-TEST_F(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileStays) {
+TEST_P(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileStays) {
   // The complete temporary file, already read-only like its source, cannot be
   // renamed over a folder: it must still be removed.
   ASSERT_TRUE(writeFile(source_ + "\\notes.txt", "notes"));
@@ -422,7 +433,7 @@ TEST_F(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileSta
   SetFileAttributesW(wide(source_ + "\\notes.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
-TEST_F(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
+TEST_P(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
   const std::string name = "~ravelund-0123456789abcdef.tmp";
   ASSERT_TRUE(writeFile(source_ + "\\" + name, "a file of the user's"));
   EXPECT_EQ(copy(), 1);
@@ -439,7 +450,7 @@ TEST_F(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
   EXPECT_EQ(snapshot(source_), before);
 }
 
-TEST_F(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
+TEST_P(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
   const std::string trees = unixTrees();
   if (trees.empty()) GTEST_SKIP() << "RAVELUND_UNIX_TREES is set by CTest";
   const std::string source = trees + "\\links\\src";
@@ -481,7 +492,7 @@ TEST_F(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
   EXPECT_EQ(snapshot(source), before);
 }
 
-TEST_F(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
+TEST_P(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
   const std::string trees = unixTrees();
   if (trees.empty()) GTEST_SKIP() << "RAVELUND_UNIX_TREES is set by CTest";
   const std::string source = trees + "\\clash\\src";
@@ -504,6 +515,81 @@ TEST_F(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
   }
   EXPECT_EQ(snapshot(source), before);
 }
+
+TEST_P(CopyTreeTest, TheChosenBranchIsTheOneThatCopies) {
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(writeFile(source_ + "\\f" + std::to_string(i), "f"));
+  const int before = platform::win32::testing::systemCopies();
+  EXPECT_EQ(copy(), 1);
+  EXPECT_EQ(platform::win32::testing::systemCopies() - before,
+            GetParam() == CopyBranch::systemCopy ? 3 : 0);
+}
+
+// The small volume CTest mounts for these tests (a tmpfs of 1 MiB, under a
+// drive letter of its own where the prefix allows), or "" without one.
+std::string smallVolume() {
+  wchar_t value[4096];
+  const DWORD length = GetEnvironmentVariableW(L"RAVELUND_SMALL_VOLUME", value, 4096);
+  if (length == 0 || length >= 4096) return {};
+  std::string path = narrow(value);
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  ULARGE_INTEGER available{};
+  ULARGE_INTEGER total{};
+  if (!GetDiskFreeSpaceExW(widen(path + "\\").c_str(), &available, &total, nullptr) ||
+      total.QuadPart > (ULONGLONG{4} << 20)) {
+    return {};
+  }
+  return path;
+}
+
+std::uint64_t freeBytesOf(const std::string& folder) {
+  ULARGE_INTEGER available{};
+  GetDiskFreeSpaceExW(widen(folder + "\\").c_str(), &available, nullptr, nullptr);
+  return available.QuadPart;
+}
+
+TEST_P(CopyTreeTest, AFileTooLargeForTheVolumeFailsAloneKeepingItsEarlierCopy) {
+  const std::string volume = smallVolume();
+  if (volume.empty()) {
+    GTEST_SKIP() << "no small volume: CTest mounts one (a tmpfs, which needs root) and names it "
+                    "in RAVELUND_SMALL_VOLUME";
+  }
+  const std::string target = volume + "\\copie-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(static_cast<int>(GetParam()));
+  ASSERT_TRUE(makeFolder(target));
+  std::string large(3 << 20, '\0');
+  for (std::size_t i = 0; i < large.size(); i += 512) large[i] = static_cast<char>(i / 512);
+  ASSERT_TRUE(writeFile(source_ + "\\grand.bin", large));
+  ASSERT_TRUE(makeFolder(source_ + "\\petits"));
+  for (int i = 0; i < 8; ++i) {
+    ASSERT_TRUE(writeFile(source_ + "\\petits\\p" + std::to_string(i),
+                          std::string(20000, static_cast<char>('a' + i))));
+  }
+  ASSERT_TRUE(writeFile(target + "\\grand.bin", "copie précédente"));
+  const std::uint64_t freeBefore = freeBytesOf(target);
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyFolderTree(source_, target, "*.*", kAllFlags,
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\grand.bin"});
+  // Wine's CopyFileExW leaves what it wrote when a write fails: in the
+  // temporary file, which the engine removes; the real name is untouched.
+  EXPECT_EQ(readFile(target + "\\grand.bin"), "copie précédente");
+  EXPECT_TRUE(temporaryFilesIn(target).empty());
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(readFile(target + "\\petits\\p" + std::to_string(i)),
+              std::string(20000, static_cast<char>('a' + i)));
+  }
+  // Only the small files took room: the large one's partial copy gave its back.
+  EXPECT_GT(freeBytesOf(target) + 8 * 20000 + 8 * 4096, freeBefore);
+  removeTree(target);
+}
+
+INSTANTIATE_TEST_SUITE_P(Branches, CopyTreeTest,
+                         ::testing::Values(CopyBranch::ownLoop, CopyBranch::systemCopy),
+                         [](const ::testing::TestParamInfo<CopyBranch>& branch) {
+                           return std::string(branch.param == CopyBranch::systemCopy ? "SystemCopy"
+                                                                                     : "OwnLoop");
+                         });
 
 TEST(CopyPathTest, DriveRootsAndPathsWithoutTrailingSeparator) {
   EXPECT_EQ(copyjob::jobFolderName("C:\\Données\\Photos\\"), "Photos");
