@@ -8,8 +8,10 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -582,6 +584,60 @@ TEST_P(CopyTreeTest, AFileTooLargeForTheVolumeFailsAloneKeepingItsEarlierCopy) {
   // Only the small files took room: the large one's partial copy gave its back.
   EXPECT_GT(freeBytesOf(target) + 8 * 20000 + 8 * 4096, freeBefore);
   removeTree(target);
+}
+
+// The target folder moved away during the copy (as a destination that goes):
+// the copy ends at the next file it cannot write, failing what is left as a
+// few elements rather than trying every file.
+TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
+  constexpr int kFolders = 30;
+  constexpr int kFiles = 30;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    const std::string sub = source_ + "\\d" + std::to_string(folder);
+    ASSERT_TRUE(makeFolder(sub));
+    for (int i = 0; i < kFiles; ++i) {
+      ASSERT_TRUE(writeFile(sub + "\\f" + std::to_string(i), "petit fichier"));
+    }
+  }
+  if (GetParam() == CopyBranch::ownLoop) platform::testing::slowCopyChunks(5);
+  std::vector<std::string> failed;
+  std::atomic<int> result{-1};
+  const int thread = platform::startThread(
+      [&](int) {
+        result = copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                         [&](const std::string& path) { failed.push_back(path); });
+        return 0;
+      },
+      0);
+  ASSERT_NE(thread, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (attributesOf(target_ + "\\d2") == INVALID_FILE_ATTRIBUTES &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const std::string moved = root_ + "\\ailleurs";
+  bool wasMoved = false;
+  for (int i = 0; i < 200 && !wasMoved; ++i) {
+    wasMoved = MoveFileW(wide(target_).c_str(), wide(moved).c_str()) != 0;
+    if (!wasMoved) std::this_thread::sleep_for(1ms);
+  }
+  ASSERT_TRUE(wasMoved) << "error " << GetLastError();
+  const auto movedAt = std::chrono::steady_clock::now();
+  ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - movedAt).count(), 5.0);
+  EXPECT_EQ(result, 0);
+  ASSERT_FALSE(failed.empty());
+  // The rest of one folder's files and the folders still waiting, never a
+  // failure for every file not copied.
+  EXPECT_LE(failed.size(), static_cast<std::size_t>(kFiles + kFolders));
+  const std::set<std::string> distinct(failed.begin(), failed.end());
+  EXPECT_EQ(distinct.size(), failed.size());
+  EXPECT_EQ(attributesOf(target_), INVALID_FILE_ATTRIBUTES);
+  if (GetParam() == CopyBranch::ownLoop) {
+    for (int folder = 0; folder < kFolders; ++folder) {
+      EXPECT_TRUE(temporaryFilesIn(moved + "\\d" + std::to_string(folder)).empty()) << folder;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Branches, CopyTreeTest,
