@@ -393,18 +393,6 @@ bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtect
   return false;
 }
 
-// Marks the open file for deletion when its handle closes; a read-only
-// attribute it was given first is taken off, as it would refuse deletion.
-bool discardOpenFile(HANDLE file) {
-  FILE_BASIC_INFO basic{};  // times left at 0 stay as they are
-  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
-  FILE_DISPOSITION_INFO disposition{};
-  disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) !=
-         0;
-}
-
 // The engine's own copy: the contents pumped into a new temporary file, whose
 // time and attributes are then set and which is renamed over the target, all
 // through the one handle it was created with.
@@ -440,14 +428,10 @@ FileCopy ownCopy(HANDLE in, const SourceStamp& stamp, const std::wstring& folder
   if (outcome == FileCopy::copied && !renameOpenFile(out, target, replaceProtected)) {
     outcome = FileCopy::failed;
   }
-  // A failed copy's temporary file is removed through its handle, so it goes
-  // even when its folder was moved away meanwhile and the name no longer
-  // leads to it.
-  const bool discarded = outcome != FileCopy::copied && discardOpenFile(out);
   // Every write was taken before the rename; a close that fails now is still
   // reported.
   if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome != FileCopy::copied && !discarded) deleteTemporary(temporary);
+  if (outcome != FileCopy::copied) deleteTemporary(temporary);
   return outcome;
 }
 

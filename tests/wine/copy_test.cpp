@@ -633,10 +633,18 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
   const std::set<std::string> distinct(failed.begin(), failed.end());
   EXPECT_EQ(distinct.size(), failed.size());
   EXPECT_EQ(attributesOf(target_), INVALID_FILE_ATTRIBUTES);
-  if (GetParam() == CopyBranch::ownLoop) {
-    for (int folder = 0; folder < kFolders; ++folder) {
-      EXPECT_TRUE(temporaryFilesIn(moved + "\\d" + std::to_string(folder)).empty()) << folder;
-    }
+  // At most the file in flight leaves its temporary file in the moved folder:
+  // Wine removes a file by the name it was opened under, which the move
+  // changed (Windows refuses to move a folder while a file in it is open).
+  // The next copy into that folder clears it.
+  std::size_t left = 0;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    left += temporaryFilesIn(moved + "\\d" + std::to_string(folder)).size();
+  }
+  EXPECT_LE(left, 1u);
+  EXPECT_EQ(copyjob::copyFolderTree(source_, moved, "*.*", kAllFlags), 1);
+  for (int folder = 0; folder < kFolders; ++folder) {
+    EXPECT_TRUE(temporaryFilesIn(moved + "\\d" + std::to_string(folder)).empty()) << folder;
   }
 }
 
