@@ -459,6 +459,19 @@ TEST_F(VanishingDestinationTest, ADestinationRenamedDuringTheCopyEndsIt) {
   runTheNextJob();
 }
 
+// As when a disk is pulled out and another one takes its drive letter: the
+// path leads to another folder now, and the copy must not go on into it.
+TEST_F(VanishingDestinationTest, ADestinationReplacedByAnotherFolderIsNotWrittenInto) {
+  const fs::path destination = root_.path() / "Sauvegardes";
+  fs::create_directory(destination);
+  vanishDuringTheCopy(destination, [&] {
+    fs::rename(destination / "Photos", root_.path() / "Ailleurs");
+    fs::create_directory(destination / "Photos");
+  });
+  EXPECT_TRUE(fs::is_empty(destination / "Photos"));
+  runTheNextJob();
+}
+
 TEST_F(VanishingDestinationTest, AnUnmountedDestinationVolumeEndsTheCopyAndTheNextJobRuns) {
   SmallVolume volume("size=128m");
   SKIP_WITHOUT(volume);
