@@ -648,6 +648,78 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
   }
 }
 
+// Folders and files deleted, renamed and added in the source while it is
+// copied: every file that arrives is whole and still in the source, and every
+// failure names something the source no longer holds under that name.
+TEST_P(CopyTreeTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndHonestFailures) {
+  constexpr int kFolders = 30;
+  constexpr int kFiles = 20;
+  for (int folder = 0; folder < kFolders; ++folder) {
+    const std::string sub = source_ + "\\d" + std::to_string(folder);
+    ASSERT_TRUE(makeFolder(sub));
+    for (int i = 0; i < kFiles; ++i) {
+      ASSERT_TRUE(
+          writeFile(sub + "\\f" + std::to_string(i), sub + " fichier " + std::to_string(i)));
+    }
+  }
+  const auto original = snapshot(source_);
+  if (GetParam() == CopyBranch::ownLoop) platform::testing::slowCopyChunks(2);
+  std::vector<std::string> failed;
+  std::atomic<int> result{-1};
+  const int thread = platform::startThread(
+      [&](int) {
+        result = copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                         [&](const std::string& path) { failed.push_back(path); });
+        return 0;
+      },
+      0);
+  ASSERT_NE(thread, 0);
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  int foldersArrived = 0;
+  while (foldersArrived < 3 && std::chrono::steady_clock::now() < deadline) {
+    foldersArrived = 0;
+    for (int folder = 0; folder < kFolders; ++folder) {
+      foldersArrived +=
+          attributesOf(target_ + "\\d" + std::to_string(folder)) != INVALID_FILE_ATTRIBUTES;
+    }
+    std::this_thread::sleep_for(1ms);
+  }
+  // Whichever folders the copy has not reached yet are changed under it.
+  for (int folder = 0; folder < kFolders; folder += 3) {
+    const std::string sub = source_ + "\\d" + std::to_string(folder);
+    switch (folder % 9) {
+      case 0:
+        removeTree(sub);
+        break;
+      case 3:
+        MoveFileW(wide(sub).c_str(), wide(sub + "-renomme").c_str());
+        break;
+      default:
+        DeleteFileW(wide(sub + "\\f0").c_str());
+        writeFile(sub + "\\nouveau", "ajouté");
+        break;
+    }
+  }
+  // The changes came while the copy was still under way.
+  EXPECT_TRUE(platform::threadRunning(thread));
+  ASSERT_TRUE(platform::testing::waitAllThreads(30000));
+  const auto now = snapshot(source_);
+  const auto copied = snapshot(target_);
+  // What arrived is a whole file of the source, as it was before or after the
+  // changes (a folder copied before it was removed stays copied).
+  for (const auto& [name, contents] : copied) {
+    const bool asBefore = original.count(name) == 1 && original.at(name) == contents;
+    const bool asNow = now.count(name) == 1 && now.at(name) == contents;
+    EXPECT_TRUE(asBefore || asNow) << name;
+  }
+  for (const std::string& path : failed) {
+    EXPECT_EQ(attributesOf(path), INVALID_FILE_ATTRIBUTES) << path;
+  }
+  EXPECT_EQ(result, failed.empty() ? 1 : 0);
+  const bool same = copyjob::treeTotals(source_) == copyjob::treeTotals(target_);
+  EXPECT_EQ(same, now == copied);
+}
+
 INSTANTIATE_TEST_SUITE_P(Branches, CopyTreeTest,
                          ::testing::Values(CopyBranch::ownLoop, CopyBranch::systemCopy),
                          [](const ::testing::TestParamInfo<CopyBranch>& branch) {
