@@ -158,14 +158,14 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
     targetVanished(copy);
     return level;
   }
-  // A folder made just now holds nothing: no leftovers to clear. In an
-  // earlier one, a leftover is only removed when no source file bears its name.
   if (branch.empty()) {
     // The target exists from here on. A bind mount or the like could still
     // show it inside the source's tree; and a copy that later finds it gone
     // knows the destination went away.
     copy.haveTargetIdentity = platform::folderIdentity(copy.targetPath, copy.targetIdentity);
   }
+  // A folder made just now holds nothing: no leftovers to clear. In an
+  // earlier one, a leftover is only removed when no source file bears its name.
   const bool fresh = creation == platform::FolderCreation::created;
   if (!fresh) platform::removeLeftoverCopies(copy.targetPath, copy.sourcePath);
 
