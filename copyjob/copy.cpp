@@ -54,10 +54,12 @@ struct TreeCopy {
   const FailedElementHandler* onFailed = nullptr;
   bool haveTargetIdentity = false;
   platform::PathIdentity targetIdentity;  // the top target folder
+  std::string topTarget;                  // its path, ending with a separator
   std::string sourcePath;                 // the folder being copied, ending with a separator
   std::string targetPath;                 // its copy, ending with a separator
   int result = 1;
   bool stopped = false;
+  bool targetGone = false;  // the top target folder vanished: nothing more can arrive
 };
 
 struct Level {
@@ -75,6 +77,20 @@ void failElement(TreeCopy& copy, const std::string& sourcePath) {
   if (copy.onFailed != nullptr && *copy.onFailed) (*copy.onFailed)(sourcePath);
 }
 
+// Asked after a write into the target failed: true when the top target folder
+// is no longer the folder the copy made or found there (removed, renamed, its
+// volume unmounted or pulled out). Every later file would fail too, each one
+// perhaps after a long wait for a device that is not coming back, so the copy
+// stops. A full volume or one refused file leaves the folder in place, and the
+// copy goes on with what still fits.
+bool targetVanished(TreeCopy& copy) {
+  if (copy.targetGone) return true;
+  if (!copy.haveTargetIdentity) return false;
+  platform::PathIdentity now;
+  copy.targetGone = !platform::folderIdentity(copy.topTarget, now) || !(now == copy.targetIdentity);
+  return copy.targetGone;
+}
+
 // True when `targetFile` is, on the target's file system, the same file or
 // folder as one copied there just before under another name: two source
 // names that differ only in letter case, on a target that ignores it.
@@ -87,6 +103,26 @@ bool landsOnAnEarlierCopy(const std::string& targetFolder, const std::string& ta
     if (platform::pathIdentity(targetFolder + name, earlier) && earlier == landing) return true;
   }
   return false;
+}
+
+// With the target gone, what the listing still holds is not copied: each file
+// is a failed element, and so is each sub-folder (one element with everything
+// below it), the ones already listed included. Reading the rest of a listing
+// costs no writes and no waits on the vanished target.
+void failRestOfListing(TreeCopy& copy, platform::FolderListing& listing, Level& level) {
+  platform::TreeEntry entry;
+  while (listing.next(entry)) {
+    if (entry.folder) {
+      if (entry.link || (copy.flags & kRecurse) == 0) continue;
+      level.subfolders.push_back(std::move(entry.name));
+      continue;
+    }
+    failElement(copy, copy.sourcePath + entry.name);
+  }
+  for (const std::string& name : level.subfolders) {
+    failElement(copy, copy.sourcePath + name + platform::kPathSeparator);
+  }
+  level.subfolders.clear();
 }
 
 // Copies the files of the folder at copy.sourcePath into copy.targetPath and
@@ -119,7 +155,14 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   const platform::FolderCreation creation = platform::createFolder(bareTarget);
   if (creation == platform::FolderCreation::failed) {
     failElement(copy, copy.sourcePath);
+    targetVanished(copy);
     return level;
+  }
+  if (branch.empty()) {
+    // The target exists from here on. A bind mount or the like could still
+    // show it inside the source's tree; and a copy that later finds it gone
+    // knows the destination went away.
+    copy.haveTargetIdentity = platform::folderIdentity(copy.targetPath, copy.targetIdentity);
   }
   // A folder made just now holds nothing: no leftovers to clear. In an
   // earlier one, a leftover is only removed when no source file bears its name.
@@ -156,6 +199,10 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
         break;
       case platform::FileCopy::failed:
         failElement(copy, sourceFile);  // skipped; the rest is still copied
+        if (targetVanished(copy)) {
+          failRestOfListing(copy, listing, level);
+          return level;
+        }
         break;
       case platform::FileCopy::stopped:
         copy.stopped = true;
@@ -184,12 +231,21 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
   // Depth first, without recursion: each folder's files are copied while its
   // listing is read, then its sub-folders, which waited by name on this stack,
   // one after the other. Only one listing is open at a time.
+  copy.topTarget = copy.targetPath;
   std::vector<Level> levels;
   levels.push_back(copyOneFolder(copy, levels));
-  // The target exists from here on; a bind mount or the like could still show
-  // it inside the source's tree.
-  copy.haveTargetIdentity = platform::folderIdentity(copy.targetPath, copy.targetIdentity);
   while (!levels.empty() && !copy.stopped) {
+    if (copy.targetGone) {
+      // The sub-folders still waiting on the branch are not copied either,
+      // each one an element with everything below it.
+      for (const Level& level : levels) {
+        for (std::size_t i = level.nextIndex; i < level.subfolders.size(); ++i) {
+          failElement(copy, copy.sourcePath.substr(0, level.sourceLength) + level.subfolders[i] +
+                                platform::kPathSeparator);
+        }
+      }
+      break;
+    }
     Level& level = levels.back();
     if (level.nextIndex == level.subfolders.size()) {
       levels.pop_back();

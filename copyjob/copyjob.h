@@ -72,7 +72,13 @@ using FailedElementHandler = std::function<void(const std::string& sourcePath)>;
 // listable, target not creatable (missing parent, a file of that name), an
 // element that could not be copied (each one is told to `onFailed`; the others
 // are still copied), or a stop asked of the copying thread (it ends within one
-// chunk of a file). Links to folders are not copied.
+// chunk of a file). Links to folders are not copied. A target that fills up
+// does not stop the copy: the files that do not fit are failed elements and
+// the rest goes on. A top target folder that vanishes during the copy
+// (removed, renamed, its volume gone) stops it at the first write that fails:
+// that element, the rest of the folder being copied and each sub-folder still
+// waiting on the branch (one element with everything below it) are told to
+// `onFailed`, without any attempt to write them.
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
                    unsigned flags, const FailedElementHandler& onFailed = {});
 

@@ -109,7 +109,11 @@ enum class FileCopy { copied, failed, stopped };
 // read-only, hidden or system target (Win32) is made normal right before the
 // final rename (and given its attributes back if the rename fails); without
 // it such a target is not replaced on Win32. A file that changed (size or
-// last-write time) while it was being copied is `failed`.
+// last-write time) while it was being copied is `failed`. So is a file whose
+// temporary file or target folder went away during the copy (removed, moved,
+// its volume unmounted): the POSIX backend looks between chunks, so even a
+// large file ends within one chunk, and the temporary file is removed from
+// the folder it was made in, wherever that folder went.
 FileCopy copyWholeFile(std::string_view source, std::string_view target,
                        bool replaceProtected = false);
 

@@ -13,7 +13,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -367,9 +366,28 @@ bool writeAllAt(int fd, const char* data, std::size_t size, off_t at) {
   return true;
 }
 
+// Where the temporary file lives, to tell between chunks that it is still
+// there: a target folder removed, renamed or unmounted during the copy of a
+// large file would otherwise take the rest of the file, written for nothing
+// into a file nobody can reach.
+struct TargetWatch {
+  std::string folder;  // the target's folder as the copy names it
+  dev_t device = 0;
+  ino_t inode = 0;
+  bool known = false;
+};
+
+bool stillReachable(const TargetWatch& watch, int out) {
+  struct stat info {};
+  if (fstat(out, &info) != 0 || info.st_nlink == 0) return false;
+  return statPlace(watch.folder, info, 0) && info.st_dev == watch.device &&
+         info.st_ino == watch.inode;
+}
+
 struct Pump {
   bool inKernel = true;
   std::vector<char> buffer;
+  const TargetWatch* watch = nullptr;
 };
 
 // Moves the bytes [from, to) in chunks, in the kernel when it can
@@ -379,6 +397,9 @@ struct Pump {
 FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
   while (from < to) {
     if (!threadCheckpoint()) return FileCopy::stopped;
+    if (pump.watch != nullptr && pump.watch->known && !stillReachable(*pump.watch, out)) {
+      return FileCopy::failed;
+    }
     const auto want =
         static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(kCopyChunkBytes), to - from));
     ssize_t moved = 0;
@@ -415,8 +436,9 @@ FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
 // Copies `size` bytes. A file with holes (fewer blocks than its length needs)
 // has only its data copied, so the holes stay holes in the copy; the length
 // is set at the end, which also keeps a hole at the end of the file.
-FileCopy pumpContents(int in, int out, const struct stat& info) {
+FileCopy pumpContents(int in, int out, const struct stat& info, const TargetWatch& watch) {
   Pump pump;
+  pump.watch = &watch;
   const off_t size = info.st_size;
   const bool sparse = info.st_blocks * 512 < size;
   if (!sparse) return pumpRange(pump, in, out, 0, size);
@@ -460,28 +482,40 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target,
   }
 
   // The temporary file goes into the target's own folder, so the final rename
-  // stays within one file system and replaces the target in one step.
-  const Place targetPlace(target);
+  // stays within one file system and replaces the target in one step. The
+  // folder is held open: the temporary file is made, renamed and, on failure,
+  // removed in that very folder, even when it was moved meanwhile.
   const std::size_t slash = target.rfind('/');
-  const std::string folder(slash == std::string_view::npos ? "" : target.substr(0, slash + 1));
+  const std::string folder(slash == std::string_view::npos ? "." : target.substr(0, slash + 1));
+  const std::string name(slash == std::string_view::npos ? target : target.substr(slash + 1));
+  const int folderFd = name.empty() ? -1 : openPlace(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
   // Created with the source's permissions (less the umask, as any new file):
   // a read-only source gives a read-only copy, yet the open handle may write.
   const mode_t mode = info.st_mode & 0777;
-  std::optional<Place> temporary;
+  std::string temporary;
   int out = -1;
-  for (int attempt = 0; attempt < 16 && out < 0 && targetPlace.valid(); ++attempt) {
-    temporary.emplace(folder + temporaryName());
-    out = temporary->valid() ? openat(temporary->folder(), temporary->name(),
-                                      O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)
-                             : -1;
+  for (int attempt = 0; attempt < 16 && out < 0 && folderFd >= 0; ++attempt) {
+    temporary = temporaryName();
+    out = openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (out < 0 && errno != EEXIST) break;
   }
   if (out < 0) {
+    if (folderFd >= 0) ::close(folderFd);
     ::close(in);
     return FileCopy::failed;
   }
 
-  FileCopy outcome = pumpContents(in, out, info);
+  // A file of one chunk is over before anything could be watched.
+  TargetWatch watch;
+  watch.folder = folder;
+  struct stat folderInfo {};
+  if (static_cast<std::uint64_t>(info.st_size) > kCopyChunkBytes &&
+      fstat(folderFd, &folderInfo) == 0) {
+    watch.device = folderInfo.st_dev;
+    watch.inode = folderInfo.st_ino;
+    watch.known = true;
+  }
+  FileCopy outcome = pumpContents(in, out, info, watch);
   // A file another program wrote meanwhile may have been read half old, half
   // new: such a copy is no copy of the file.
   struct stat after {};
@@ -495,11 +529,12 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target,
   }
   // A failed close can be the first sign of a write that did not reach the disk.
   if (::close(out) != 0 && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome == FileCopy::copied && renameat(temporary->folder(), temporary->name(),
-                                              targetPlace.folder(), targetPlace.name()) != 0) {
+  if (outcome == FileCopy::copied &&
+      renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
     outcome = FileCopy::failed;
   }
-  if (outcome != FileCopy::copied) unlinkat(temporary->folder(), temporary->name(), 0);
+  if (outcome != FileCopy::copied) unlinkat(folderFd, temporary.c_str(), 0);
+  ::close(folderFd);
   return outcome;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/threads.h"
+#include "platform/win32/copy_branch.h"
 #include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
@@ -26,6 +27,8 @@ using win32::narrow;
 using win32::widen;
 
 std::atomic<int> chunkDelayMs{0};
+std::atomic<win32::testing::CopyBranch> copyBranch{win32::testing::CopyBranch::probed};
+std::atomic<int> systemCopyCount{0};
 
 bool isDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -327,6 +330,7 @@ FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
     BOOL cancel = FALSE;
     if (CopyFileExW(source.c_str(), temporary.c_str(), onCopyProgress, &progress, &cancel,
                     COPY_FILE_FAIL_IF_EXISTS)) {
+      systemCopyCount.fetch_add(1, std::memory_order_relaxed);
       return FileCopy::copied;
     }
     const DWORD error = GetLastError();
@@ -450,7 +454,11 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target, bool re
   // The temporary file goes into the target's own folder, so the final move
   // is a rename within one volume that replaces the target in one step.
   const std::wstring folder = targetPath.substr(0, targetPath.rfind(L'\\') + 1);
-  return systemCopyAnswersProgress()
+  const win32::testing::CopyBranch branch = copyBranch.load(std::memory_order_relaxed);
+  const bool throughSystem = branch == win32::testing::CopyBranch::probed
+                                 ? systemCopyAnswersProgress()
+                                 : branch == win32::testing::CopyBranch::systemCopy;
+  return throughSystem
              ? copyThroughSystem(in, stamp, sourcePath, folder, targetPath, replaceProtected)
              : ownCopy(in, stamp, folder, targetPath, replaceProtected);
 }
@@ -524,6 +532,11 @@ bool sameFolder(std::string_view first, std::string_view second) {
 namespace testing {
 void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
 }  // namespace testing
+
+namespace win32::testing {
+void useCopyBranch(CopyBranch branch) { copyBranch.store(branch); }
+int systemCopies() { return systemCopyCount.load(); }
+}  // namespace win32::testing
 
 // Wide-API listings already take the long-path form; nothing to keep per branch.
 struct ListingBranch::State {};
