@@ -40,8 +40,16 @@ enum class ReadMode {
 // that cannot be opened in `mode`.
 bool readWholeFile(std::string_view path, std::string& bytes,
                    ReadMode mode = ReadMode::readShareAll);
-// Opens (creating if missing) with read sharing, writes at the end, closes.
-bool appendToFile(std::string_view path, std::string_view bytes);
+// Opens (creating if missing) with read sharing, writes `bytes` at the end as
+// lines of their own, closes. A file whose last byte is not a line end (CR or
+// LF) first gets CR LF, so the new lines are never glued onto a last line left
+// without its end. A write that fails partway is taken back: the file is cut
+// back to its earlier length (and a file this call created is removed), so no
+// half line is left for the next write to follow. Another handle that keeps
+// the file from being opened is waited for a moment, unless `waitWhileBusy`
+// is false (on Windows; POSIX has no such handles). False when nothing was
+// written.
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy = true);
 // Creates a new file holding `bytes`; fails when anything of that name exists.
 bool createNewFile(std::string_view path, std::string_view bytes);
 // Writes `bytes` beside `path` and renames it over `path`, so a reader sees

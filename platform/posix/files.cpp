@@ -200,11 +200,37 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   return true;
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes) {
-  Descriptor file(openFile(std::string(path), O_WRONLY | O_CREAT | O_APPEND));
+bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitWhileBusy*/) {
+  const std::string target(path);
+  bool created = false;
+  int fd = openFile(target, O_RDWR | O_APPEND);
+  if (fd < 0 && errno == ENOENT) {
+    fd = openFile(target, O_RDWR | O_APPEND | O_CREAT | O_EXCL);
+    created = fd >= 0;
+  }
+  Descriptor file(fd);
   if (!file.valid()) return false;
-  const bool written = writeAll(file.get(), bytes);
-  return file.close() && written;
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  const off_t before = status.st_size;
+
+  std::string lines;
+  if (before > 0) {
+    char last = 0;
+    if (::pread(file.get(), &last, 1, before - 1) != 1) return false;
+    if (last != '\n' && last != '\r') lines = "\r\n";
+  }
+  lines += bytes;
+  const bool written = writeAll(file.get(), lines);
+  if (written && file.close()) return true;
+  if (created) {
+    ::unlink(target.c_str());
+  } else if (file.valid()) {
+    // Only our own bytes go; the lines that were there stay as they were.
+    while (::ftruncate(file.get(), before) != 0 && errno == EINTR) {
+    }
+  }
+  return false;
 }
 
 bool createNewFile(std::string_view path, std::string_view bytes) {

@@ -154,14 +154,49 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   return true;
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes) {
-  Handle file(
-      openShared(longPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy) {
+  const std::wstring target = longPath(path);
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
+  // Asked first without creating, so that a file made here, and then not
+  // written, can be removed again.
+  bool created = false;
+  HANDLE handle = waitWhileBusy ? openShared(target, access, FILE_SHARE_READ, OPEN_EXISTING)
+                                : CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    handle = CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    created = handle != INVALID_HANDLE_VALUE;
+  }
+  Handle file(handle);
   if (!file.valid()) return false;
-  LARGE_INTEGER zero{};
+  LARGE_INTEGER before{};
+  if (!GetFileSizeEx(file.get(), &before)) return false;
+
+  std::string lines;
+  if (before.QuadPart > 0) {
+    LARGE_INTEGER lastByte{};
+    lastByte.QuadPart = before.QuadPart - 1;
+    char last = 0;
+    DWORD got = 0;
+    if (!SetFilePointerEx(file.get(), lastByte, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.get(), &last, 1, &got, nullptr) || got != 1) {
+      return false;
+    }
+    if (last != '\n' && last != '\r') lines = "\r\n";
+  }
+  lines += bytes;
   const bool written =
-      SetFilePointerEx(file.get(), zero, nullptr, FILE_END) && writeAll(file.get(), bytes);
-  return file.close() && written;
+      SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN) && writeAll(file.get(), lines);
+  if (written && file.close()) return true;
+  if (file.valid()) {
+    // Only our own bytes go; the lines that were there stay as they were.
+    SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN);
+    SetEndOfFile(file.get());
+    file.close();
+  }
+  if (created) DeleteFileW(target.c_str());
+  return false;
 }
 
 bool createNewFile(std::string_view path, std::string_view bytes) {

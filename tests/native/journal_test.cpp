@@ -32,9 +32,7 @@ class JournalTest : public ::testing::Test {
     journal::testing::fixCurrentDate(journal::dateFromFields(2026, 12, 7, 6, 5, 9));
   }
 
-  void TearDown() override {
-    journal::testing::useSystemClock();
-  }
+  void TearDown() override { journal::testing::useSystemClock(); }
 
   testsupport::TempFolder temp_;
   const fs::path folder_ = temp_.path();
@@ -112,10 +110,10 @@ TEST_F(JournalTest, ReaderAcceptsEveryLineEnd) {
   EXPECT_EQ(lines[1], "un");
 }
 
-TEST_F(JournalTest, MissingOrUnwritableJournalIsSkippedSilently) {
+TEST_F(JournalTest, AJournalInAMissingFolderIsNeitherMadeNorReportedWritten) {
   EXPECT_TRUE(journal::readJournalLines().empty());
   app::appState().journalPath = (folder_ / "missing" / "ravelundlog.ini").string();
-  journal::appendJournalLine("A");
+  EXPECT_FALSE(journal::appendJournalLine("A"));
   journal::ensureJournal();
   EXPECT_FALSE(fs::exists(folder_ / "missing"));
   EXPECT_FALSE(journal::journalExists());
