@@ -3,6 +3,7 @@
 // the Win32 backend converts them to UTF-16 and adds the long-path prefix
 // where needed.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,6 +41,12 @@ enum class ReadMode {
 // that cannot be opened in `mode`.
 bool readWholeFile(std::string_view path, std::string& bytes,
                    ReadMode mode = ReadMode::readShareAll);
+// Reads a file from its start a piece at a time, handing each piece to
+// `piece`, until `piece` returns false or the file ends, so a reader that
+// needs only its first lines never holds the whole of a huge file. False as
+// readWholeFile, or when a read fails.
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece);
 // Opens (creating if missing) with read sharing, writes `bytes` at the end as
 // lines of their own, closes. A file whose last byte is not a line end (CR or
 // LF) first gets CR LF, so the new lines are never glued onto a last line left

@@ -200,6 +200,26 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   return true;
 }
 
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece) {
+  const int access = mode == ReadMode::readWriteShareRead ? O_RDWR : O_RDONLY;
+  Descriptor file(openFile(std::string(path), access));
+  if (!file.valid()) return false;
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+  std::vector<char> buffer(65536);
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0 || !piece(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+      return true;
+    }
+  }
+}
+
 bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitWhileBusy*/) {
   const std::string target(path);
   bool created = false;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/win32/paths.h"
@@ -120,7 +121,9 @@ std::string profileFolder() {
   return folder;
 }
 
-bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
+namespace {
+
+HANDLE openToRead(std::string_view path, ReadMode mode) {
   DWORD access = GENERIC_READ;
   DWORD share = FILE_SHARE_READ;
   switch (mode) {
@@ -134,8 +137,14 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
       share |= FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
   }
-  Handle file(CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  return CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
+  Handle file(openToRead(path, mode));
   if (!file.valid()) return false;
 
   std::string content;
@@ -152,6 +161,20 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   }
   bytes = std::move(content);
   return true;
+}
+
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece) {
+  Handle file(openToRead(path, mode));
+  if (!file.valid()) return false;
+  std::vector<char> buffer(65536);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return false;
+    }
+    if (got == 0 || !piece(std::string_view(buffer.data(), got))) return true;
+  }
 }
 
 bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy) {

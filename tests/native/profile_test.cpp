@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 #include <set>
@@ -607,6 +608,67 @@ TEST_F(ProfileJobTest, DamagedSettingsFilesAreReadAsFarAsTheyGoAndNeverRewritten
     EXPECT_FALSE(fs::exists(journalFile()));
     endTheProgram();
   }
+}
+
+TEST_F(ProfileJobTest, ASettingsFileOfHundredsOfMegabytesIsReadOnlyAsFarAsItsOptions) {
+  std::string bytes = "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n";
+  const std::size_t head = bytes.size();
+  bytes.resize(300u << 20, 'x');
+  writeFile(settingsFile(), bytes);
+  bytes.clear();
+  bytes.shrink_to_fit();
+  startTheProgram();
+  runAJobToItsVerdict();
+  EXPECT_EQ(boxesCaptioned("Vérification").size(), 0u);
+  EXPECT_EQ(journal::readJournalLines().back(), "");
+  EXPECT_EQ(fs::file_size(settingsFile()), std::uintmax_t{300} << 20);
+  std::ifstream in(settingsFile(), std::ios::binary);
+  std::string start(head, '\0');
+  in.read(start.data(), static_cast<std::streamsize>(head));
+  EXPECT_EQ(start, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
+}
+
+TEST(SettingsReaderTest, TheOptionReaderAgreesWithTheWholeFileReaderOnAnyFile) {
+  testsupport::TempFolder folder;
+  const fs::path file = folder.path() / "ravelund.ini";
+  const std::string_view keys[] = {"verif", "space", "log", "opencopy", "openlog"};
+  const char* pieces[] = {"verif", "VERIF",        "Space", "log",   "opencopy", "openlog",
+                          "autre", " = ",          "=",     " \t= ", "ok",       "no",
+                          "ok \t", "OK",           "\r\n",  "\r",    "\n",       "\r\n",
+                          " ",     "\t",           ";",     "[",     "]",        "é",
+                          "\xE9",  "\xEF\xBB\xBF", "\x00",  "\xFF"};
+  std::mt19937 random(2026);
+  for (int round = 0; round < 60; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::string bytes;
+    if (round % 4 == 0) bytes = "\xEF\xBB\xBF";
+    // Long runs of filler put lines across the reader's 64 KiB pieces.
+    const std::size_t size = 1000 + random() % 300000;
+    while (bytes.size() < size) {
+      if (random() % 50 == 0) {
+        bytes += std::string(random() % 70000, 'z');
+      } else {
+        const char* piece = pieces[random() % std::size(pieces)];
+        // "[" is rare, or every key would hide behind a group header.
+        if (piece[0] == '[' && random() % 8 != 0) continue;
+        // The NUL piece reads as an empty C text: it stands for a NUL byte.
+        bytes += piece[0] == '\0' ? std::string(1, '\0') : std::string(piece);
+      }
+    }
+    writeFile(file, bytes);
+    settings::IniFile whole;
+    ASSERT_TRUE(whole.open(file.string()));
+    std::vector<std::string> streamed;
+    ASSERT_TRUE(settings::IniFile::readValues(file.string(), keys, streamed));
+    ASSERT_EQ(streamed.size(), std::size(keys));
+    for (std::size_t i = 0; i < std::size(keys); ++i) {
+      EXPECT_EQ(streamed[i], whole.readString(keys[i], "")) << keys[i];
+    }
+  }
+  std::vector<std::string> none;
+  EXPECT_FALSE(settings::IniFile::readValues((folder.path() / "absent.ini").string(), keys, none));
+  fs::create_directory(folder.path() / "dossier.ini");
+  EXPECT_FALSE(settings::IniFile::readValues((folder.path() / "dossier.ini").string(), keys, none));
 }
 
 // ---- A damaged journal -----------------------------------------------------------------
