@@ -84,10 +84,10 @@ void print(const Phase& phase) {
   std::sort(sorted.begin(), sorted.end());
   const double longest = sorted.empty() ? 0 : sorted.back();
   const double median = sorted.empty() ? 0 : sorted[sorted.size() / 2];
-  std::printf("%-8s %9.2f s   window answered %6zu times: longest %7.1f ms, median %5.1f ms;"
-              "  resident %ld MiB\n",
-              phase.name, phase.seconds, sorted.size(), longest * 1000, median * 1000,
-              phase.residentAtEnd);
+  std::printf(
+      "%-8s %9.2f s   window answered %6zu times: longest %7.1f ms, median %5.1f ms;"
+      "  resident %ld MiB\n",
+      phase.name, phase.seconds, sorted.size(), longest * 1000, median * 1000, phase.residentAtEnd);
 }
 
 }  // namespace
@@ -141,8 +141,7 @@ int main(int argc, char** argv) {
 
   Phase verify{"verify"};
   if (!probe(verify, [] {
-        return boxCount("Contrôle") > 0 &&
-               !platform::threadRunning(app::appState().verifyThread);
+        return boxCount("Contrôle") > 0 && !platform::threadRunning(app::appState().verifyThread);
       })) {
     return 1;
   }

@@ -54,13 +54,14 @@ bool readFilePieces(std::string_view path, ReadMode mode,
 // back to its earlier length (and a file this call created is removed), so no
 // half line is left for the next write to follow. Another handle that keeps
 // the file from being opened is waited for a moment, unless `waitWhileBusy`
-// is false (on Windows; POSIX has no such handles). False when nothing was
-// written.
+// is false (on Windows; POSIX has no such handles). A read-only file is
+// left as it is. False when nothing was written.
 bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy = true);
 // Creates a new file holding `bytes`; fails when anything of that name exists.
 bool createNewFile(std::string_view path, std::string_view bytes);
 // Writes `bytes` beside `path` and renames it over `path`, so a reader sees
-// the old file or the new one, never a partial one.
+// the old file or the new one, never a partial one. A read-only file is not
+// replaced (false), whoever runs the program.
 bool replaceFile(std::string_view path, std::string_view bytes);
 bool deleteFile(std::string_view path);
 

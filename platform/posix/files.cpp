@@ -231,7 +231,12 @@ bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitWhil
   Descriptor file(fd);
   if (!file.valid()) return false;
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  // A read-only journal stays as it is, even for root, whose writes the
+  // permission bits would not stop.
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      (status.st_mode & S_IWUSR) == 0) {
+    return false;
+  }
   const off_t before = status.st_size;
 
   std::string lines;
@@ -267,6 +272,15 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   const std::string target(path);
   if (target.empty()) return false;
+  // A read-only file (no owner write permission, as the Windows attribute
+  // reads here) is the user's wish that it stay as it is; root's rename
+  // would not stop at it.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+      (existing.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return false;
+  }
 
   // A new file beside the target, named after it, process and call.
   std::string temporary;

@@ -179,6 +179,11 @@ bool readFilePieces(std::string_view path, ReadMode mode,
 
 bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy) {
   const std::wstring target = longPath(path);
+  // A read-only file stays as it is, also under Wine run as root.
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
   const DWORD access = GENERIC_READ | GENERIC_WRITE;
   // Asked first without creating, so that a file made here, and then not
   // written, can be removed again.
@@ -237,6 +242,13 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   if (path.empty()) return false;
   const std::wstring target = longPath(path);
+  // A read-only file is the user's wish that it stay as it is. Windows
+  // refuses to rename over it anyway; Wine run as root would not.
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
 
   // A new file beside the target, named after it, the process and the call.
   std::wstring temporary;

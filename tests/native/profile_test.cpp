@@ -160,12 +160,14 @@ void fillVolume(const fs::path& folder) {
 }
 
 // The ways a profile folder keeps its files from being written.
-enum class Fault { folderInPlace, immutableFile, readOnlyFolder, fullVolume };
+enum class Fault { folderInPlace, readOnlyFile, immutableFile, readOnlyFolder, fullVolume };
 
 const char* faultName(Fault fault) {
   switch (fault) {
     case Fault::folderInPlace:
       return "a folder in the file's place";
+    case Fault::readOnlyFile:
+      return "a read-only file";
     case Fault::immutableFile:
       return "an immutable file";
     case Fault::readOnlyFolder:
@@ -176,8 +178,8 @@ const char* faultName(Fault fault) {
   return "";
 }
 
-constexpr Fault kFaults[] = {Fault::folderInPlace, Fault::immutableFile, Fault::readOnlyFolder,
-                             Fault::fullVolume};
+constexpr Fault kFaults[] = {Fault::folderInPlace, Fault::readOnlyFile, Fault::immutableFile,
+                             Fault::readOnlyFolder, Fault::fullVolume};
 
 // What holds a fault in place for the length of a case.
 struct FaultHold {
@@ -196,6 +198,10 @@ FaultHold makeFault(Fault fault, const fs::path& folder, const fs::path& file) {
       fs::remove(file);
       fs::create_directory(file);
       writeFile(file / "dedans.txt", "dedans");
+      break;
+    case Fault::readOnlyFile:
+      // Root's writes ignore the bits; the program itself must not.
+      fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
       break;
     case Fault::immutableFile:
       hold.immutable = std::make_unique<Immutable>(file);
@@ -343,7 +349,8 @@ TEST_F(JournalFaultTest, AJournalThatCannotBeWrittenIsToldOncePerJobAndKeepsWhat
     EXPECT_EQ(journalFailureBoxes(), 2);
     EXPECT_EQ(snapshot(profile()), before);
     hold = {};
-    if (fault == Fault::immutableFile || fault == Fault::readOnlyFolder) {
+    if (fault == Fault::readOnlyFile || fault == Fault::immutableFile ||
+        fault == Fault::readOnlyFolder) {
       EXPECT_EQ(readFile(path_), held);
     }
   }
