@@ -106,6 +106,17 @@ std::string record(const std::string& text) {
   return journal::encipherLine(journal::toWindows1252(text), journal::kJournalKey) + "\r\n";
 }
 
+std::vector<std::string> journalLinesIn(const fs::path& file) {
+  std::vector<std::string> lines;
+  std::istringstream in(readBytes(file));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
+  }
+  return lines;
+}
+
 // Another program's handle on a file that shares nothing with anyone.
 class HeldFile {
  public:
@@ -126,14 +137,15 @@ class HeldFile {
 class ProfileJob : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    root_ = fs::path(temp) / ("ravelund-profile-e2e-" + std::to_string(GetCurrentProcessId()));
+    // Outside the profile folder, which one case moves away.
+    root_ = fs::path(L"C:\\") / ("ravelund-profile-e2e-" + std::to_string(GetCurrentProcessId()));
     fs::remove_all(root_);
     source_ = root_ / L"Été 2026";
     destination_ = root_ / L"Sauvegardes";
     fs::create_directories(source_ / L"plage");
     fs::create_directories(destination_);
+    current_ = root_ / L"dossier courant";
+    fs::create_directories(current_);
     writeBytes(source_ / L"mer.jpg", std::string(300000, 'm'));
     writeBytes(source_ / L"vide.txt", "");
     writeBytes(source_ / L"plage" / L"château.png", std::string(5000, 'c'));
@@ -166,28 +178,14 @@ class ProfileJob : public ::testing::Test {
     fs::remove_all(path, ignored);
   }
 
-  // Starts the program, with USERPROFILE changed when `profile` is given.
-  void startTheProgram(const std::wstring& profile = L"") {
-    std::wstring environment;
-    if (!profile.empty()) {
-      wchar_t* block = GetEnvironmentStringsW();
-      for (const wchar_t* entry = block; *entry; entry += wcslen(entry) + 1) {
-        if (_wcsnicmp(entry, L"USERPROFILE=", 12) == 0) continue;
-        environment += entry;
-        environment.push_back(L'\0');
-      }
-      FreeEnvironmentStringsW(block);
-      environment += L"USERPROFILE=" + profile;
-      environment.push_back(L'\0');
-      environment.push_back(L'\0');
-    }
+  void startTheProgram() {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     const std::wstring program = __wargv[1];
     std::wstring commandLine = L"\"" + program + L"\"";
-    ASSERT_TRUE(CreateProcessW(
-        program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-        profile.empty() ? nullptr : environment.data(), nullptr, &startup, &process_))
+    // A current folder of its own: without a profile folder, the files go there.
+    ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, current_.c_str(), &startup, &process_))
         << "error " << GetLastError();
     const std::wstring title = wide("Ostrevak Tessune 1.0.09.10");
     window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
@@ -270,7 +268,7 @@ class ProfileJob : public ::testing::Test {
   PROCESS_INFORMATION process_{};
   HWND window_ = nullptr;
   HWND bar_ = nullptr;
-  fs::path root_, source_, destination_, settings_, journal_;
+  fs::path root_, source_, destination_, current_, settings_, journal_;
 };
 
 TEST_F(ProfileJob, AJournalHeldOpenByAnotherProgramIsToldOnceAndKeptWhole) {
@@ -338,7 +336,9 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
     EXPECT_EQ(SendMessageW(GetDlgItem(preferences, 34), BM_GETCHECK, 0, 0),
               fault == Fault::readOnly ? BST_CHECKED : BST_UNCHECKED);
     SendMessageW(openCopy, BM_CLICK, 0, 0);
-    PostMessageW(GetDlgItem(GetDlgItem(preferences, 38), 39), BM_CLICK, 0, 0);
+    HWND save = waitFor([&] { return GetDlgItem(GetDlgItem(preferences, 38), 39); });
+    ASSERT_NE(save, nullptr);
+    PostMessageW(save, BM_CLICK, 0, 0);
     HWND box = waitForBox("Erreur!", 20000);
     ASSERT_NE(box, nullptr) << "the failed save was not told";
     EXPECT_EQ(answer(box, IDOK), wide(kSaveFailure));
@@ -363,40 +363,78 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
   }
 }
 
-TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndNothingIsSavedUnseen) {
-  const fs::path absent = root_ / L"profil supprimé";
-  startTheProgram(absent.wstring());
+TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentFolder) {
+  // The profile folder moved away for the length of the test (the test's
+  // folders lie outside it), and put back whatever happens.
+  const fs::path profile = realProfileFolder();
+  const fs::path away = profile.wstring() + L"-parti";
+  if (!MoveFileW(profile.c_str(), away.c_str())) {
+    GTEST_SKIP() << "the profile folder cannot be moved away here (error " << GetLastError() << ")";
+  }
+  struct PutBack {
+    fs::path from, to;
+    ~PutBack() {
+      std::error_code ignored;
+      fs::remove_all(to, ignored);  // anything made meanwhile
+      MoveFileW(from.c_str(), to.c_str());
+    }
+  } putBack{away, profile};
+
+  startTheProgram();
+  ASSERT_FALSE(fs::exists(profile)) << "the profile folder came back at start-up";
   type(5, source_);
   type(7, destination_);
   click(15);
+  // No settings can be read: every option is off, so the verification is asked for.
   HWND done = waitForBox("Copie");
   ASSERT_NE(done, nullptr);
   answer(done, IDOK);
-  // The settings of the real profile asked for the verification without a
-  // question; a program that found no settings asks.
-  HWND question = waitForBox("Vérification", 10000);
-  if (!question) {
-    GTEST_SKIP() << "this Wine takes the profile folder from elsewhere than USERPROFILE";
-  }
+  HWND question = waitForBox("Vérification", 20000);
+  ASSERT_NE(question, nullptr);
   answer(question, IDYES);
   HWND verdict = waitForBox("Contrôle");
   ASSERT_NE(verdict, nullptr);
   EXPECT_EQ(answer(verdict, IDOK), wide("La copie de [ Été 2026 ] s'est terminée sans erreur."));
   EXPECT_EQ(snapshot(destination_ / L"Été 2026"), snapshot(source_));
 
+  // Without a profile folder the shell names none, and both files live in
+  // the program's current folder: the save lands there, and says nothing.
+  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000));
   click(17);
   const std::wstring title = wide("Ravelund Préférences");
   HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
   ASSERT_NE(preferences, nullptr);
-  HWND journalBox = waitFor([&] { return GetDlgItem(preferences, 36); });
-  ASSERT_NE(journalBox, nullptr);
-  SendMessageW(journalBox, BM_CLICK, 0, 0);
-  PostMessageW(GetDlgItem(GetDlgItem(preferences, 38), 39), BM_CLICK, 0, 0);
-  HWND box = waitForBox("Erreur!", 20000);
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(answer(box, IDOK), wide(kSaveFailure));
-  EXPECT_FALSE(fs::exists(absent));
-  EXPECT_FALSE(fs::exists(journal_));
+  HWND save = waitFor([&] { return GetDlgItem(GetDlgItem(preferences, 38), 39); });
+  ASSERT_NE(save, nullptr);
+  for (const int option : {34, 36}) SendMessageW(GetDlgItem(preferences, option), BM_CLICK, 0, 0);
+  PostMessageW(save, BM_CLICK, 0, 0);
+  ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 10000));
+  EXPECT_EQ(readBytes(current_ / L"ravelund.ini"),
+            "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
+  EXPECT_EQ(journalLinesIn(current_ / L"ravelundlog.ini").at(0).rfind("Journal créé le : ", 0), 0u);
+
+  // The next job reads them there and journals there.
+  fs::remove_all(destination_ / L"Été 2026");
+  const auto boxes = runAJobToItsVerdict();
+  expectAGoodCopy(boxes);
+  EXPECT_EQ(journalFailures(boxes), 0);
+  const auto lines = journalLinesIn(current_ / L"ravelundlog.ini");
+  ASSERT_GT(lines.size(), 10u);
+  EXPECT_EQ(lines.back(), "");
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process_.hProcess, 10000), WAIT_OBJECT_0);
+  EXPECT_FALSE(fs::exists(profile));
+}
+
+TEST_F(ProfileJob, AReadOnlyJournalIsToldOnceAndKeptWhole) {
+  const std::string held = record("Journal créé le : 01 - 01 - 2026 à 00:00:00") + record("");
+  writeBytes(journal_, held);
+  ASSERT_TRUE(SetFileAttributesW(journal_.c_str(), FILE_ATTRIBUTE_READONLY));
+  startTheProgram();
+  const auto boxes = runAJobToItsVerdict();
+  expectAGoodCopy(boxes);
+  EXPECT_EQ(journalFailures(boxes), 1);
+  EXPECT_EQ(readBytes(journal_), held);
 }
 
 }  // namespace
