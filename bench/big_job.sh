@@ -8,6 +8,13 @@
 #
 #   bench/big_job.sh [WORK_FOLDER]      (default /tmp/ravelund-bench)
 #
+# Under Wine too, when a Windows build exists (RAVELUND_BENCH_WIN_BUILD,
+# default build/windows): the real ravelund.exe works the same job while
+# bench/big_job_wine.cpp times its window from outside (WM_NULL round trips,
+# moves, the "Annuler" question), beside bench/plain_copy.cpp copying the
+# tree. The scan is timed natively only: under Wine it needs the folder
+# chooser, which a driver cannot fill reliably.
+#
 # RAVELUND_BENCH_BUILD: native Release build folder (default build/bench).
 set -uo pipefail
 
@@ -78,4 +85,21 @@ printf 'whole job      %8s s  %6d MiB peak (the driver, all three phases)\n' "$s
   $((kib / 1024))
 if diff -rq "$tree" "$out/dest/big" >/dev/null; then echo "copy: identical to the source"; else
   echo "copy: DIFFERS from the source"; fi
+rm -rf "$out"
+
+win_build="${RAVELUND_BENCH_WIN_BUILD:-$root/build/windows}"
+if [[ -f "$win_build/build.ninja" ]]; then
+  cmake --build "$win_build" -j2 --target ravelund big_job_wine plain_copy >/dev/null || exit 1
+  export RAVELUND_WINE_TIMEOUT=3000
+  rm -rf "$out"
+  mkdir -p "$out/plain" "$out/dest"
+  measure "wine plain copy" "$root/scripts/with-xvfb.sh" --timeout 3000 \
+    "$root/scripts/wine-run.sh" "$win_build/bench/plain_copy.exe" copy "$tree" "$out/plain"
+  rm -rf "$out/plain"
+  "$root/scripts/with-xvfb.sh" --timeout 3000 "$root/scripts/wine-run.sh" \
+    "$win_build/bench/big_job_wine.exe" "$win_build/ravelund.exe" "$tree" "$out/dest" |
+    tee "$work/job-wine.txt"
+  if diff -rq "$tree" "$out/dest/big" >/dev/null; then echo "wine copy: identical to the source"
+  else echo "wine copy: DIFFERS from the source"; fi
+fi
 rm -rf "$out"

@@ -53,7 +53,7 @@ bool readFilePieces(std::string_view path, ReadMode mode,
 // without its end. A write that fails partway is taken back: the file is cut
 // back to its earlier length (and a file this call created is removed), so no
 // half line is left for the next write to follow. Another handle that keeps
-// the file from being opened is waited for a moment, unless `waitWhileBusy`
+// the file from being opened is waited for a moment (200 ms), unless `waitWhileBusy`
 // is false (on Windows; POSIX has no such handles). A read-only file is
 // left as it is. False when nothing was written.
 bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy = true);

@@ -29,9 +29,12 @@ using win32::widen;
 // How long a file that another handle holds is waited for, in short steps:
 // readers hold the files for a moment only.
 constexpr ULONGLONG kBusyWaitMs = 2000;
+// Shorter for a journal line: the window's own thread journals, and a
+// journal held for longer than a reader's moment is not worth its stall.
+constexpr ULONGLONG kAppendBusyWaitMs = 200;
 
-bool waitWhileBusy(ULONGLONG since) {
-  if (GetTickCount64() - since >= kBusyWaitMs) return false;
+bool waitWhileBusy(ULONGLONG since, ULONGLONG limit = kBusyWaitMs) {
+  if (GetTickCount64() - since >= limit) return false;
   Sleep(1);
   return true;
 }
@@ -78,15 +81,15 @@ bool writeAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// Opens with `disposition`, waiting a little while another program holds the
-// file in a way that excludes us.
+// Opens with `disposition`, waiting a moment while another program holds the
+// file in a way that excludes us (used by the journal's appends).
 HANDLE openShared(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
   const ULONGLONG since = GetTickCount64();
   for (;;) {
     const HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
-        !waitWhileBusy(since)) {
+        !waitWhileBusy(since, kAppendBusyWaitMs)) {
       return file;
     }
   }
