@@ -78,6 +78,14 @@ void writeBytes(const std::wstring& path, const std::string& bytes) {
   out << bytes;
 }
 
+std::string utf8(const wchar_t* text) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), length, nullptr, nullptr);
+  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
+  return result;
+}
+
 struct Phase {
   explicit Phase(const char* phaseName) : name(phaseName) {}
   const char* name;
@@ -235,7 +243,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("\"Annuler\" during the copy: question shown after %.1f ms\n",
                 cancelQuestion * 1000);
   }
-  std::printf("end box: %ls\nverdict: %ls\n", endText, verdictText);
+  std::printf("end box: %s\nverdict: %s\n", utf8(endText).c_str(), utf8(verdictText).c_str());
   std::printf("peak working set %.0f MiB\n", workingSetMiB(process.hProcess, true));
 
   PostMessageW(window, WM_CLOSE, 0, 0);

@@ -53,10 +53,10 @@ bool readFilePieces(std::string_view path, ReadMode mode,
 // without its end. A write that fails partway is taken back: the file is cut
 // back to its earlier length (and a file this call created is removed), so no
 // half line is left for the next write to follow. Another handle that keeps
-// the file from being opened is waited for a moment (200 ms), unless `waitWhileBusy`
+// the file from being opened is waited for a moment (200 ms), unless `waitIfBusy`
 // is false (on Windows; POSIX has no such handles). A read-only file is
 // left as it is. False when nothing was written.
-bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy = true);
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitIfBusy = true);
 // Creates a new file holding `bytes`; fails when anything of that name exists.
 bool createNewFile(std::string_view path, std::string_view bytes);
 // Writes `bytes` beside `path` and renames it over `path`, so a reader sees

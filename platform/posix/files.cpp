@@ -220,7 +220,7 @@ bool readFilePieces(std::string_view path, ReadMode mode,
   }
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitWhileBusy*/) {
+bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitIfBusy*/) {
   const std::string target(path);
   bool created = false;
   int fd = openFile(target, O_RDWR | O_APPEND);

@@ -180,7 +180,7 @@ bool readFilePieces(std::string_view path, ReadMode mode,
   }
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileBusy) {
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitIfBusy) {
   const std::wstring target = longPath(path);
   // A read-only file stays as it is, also under Wine run as root.
   const DWORD existing = GetFileAttributesW(target.c_str());
@@ -191,9 +191,9 @@ bool appendToFile(std::string_view path, std::string_view bytes, bool waitWhileB
   // Asked first without creating, so that a file made here, and then not
   // written, can be removed again.
   bool created = false;
-  HANDLE handle = waitWhileBusy ? openShared(target, access, FILE_SHARE_READ, OPEN_EXISTING)
-                                : CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = waitIfBusy ? openShared(target, access, FILE_SHARE_READ, OPEN_EXISTING)
+                             : CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
     handle = CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -678,6 +678,36 @@ TEST(SettingsReaderTest, TheOptionReaderAgreesWithTheWholeFileReaderOnAnyFile) {
   EXPECT_FALSE(settings::IniFile::readValues((folder.path() / "dossier.ini").string(), keys, none));
 }
 
+TEST_F(ProfileJobTest, AJournalOfHundredsOfMegabytesOnlyGrowsByTheJobsLines) {
+  setOptions({"log", "verif"});
+  // 300 MiB whose last line is a whole record: a sparse run of zero bytes,
+  // then one record with its line end.
+  const std::string last = record("Fin du processus de copie le : 01/01/2026 à 10:00:00");
+  const std::uintmax_t size = std::uintmax_t{300} << 20;
+  writeFile(journalFile(), "");
+  fs::resize_file(journalFile(), size - last.size());
+  {
+    std::ofstream out(journalFile(), std::ios::binary | std::ios::app);
+    out << last;
+  }
+  startTheProgram();
+  runAJobToItsVerdict();
+  EXPECT_EQ(journalFailureBoxes(), 0);
+  std::ifstream in(journalFile(), std::ios::binary);
+  const std::uintmax_t grown = fs::file_size(journalFile());
+  ASSERT_GT(grown, size);
+  std::string tail(static_cast<std::size_t>(grown - size + last.size()), '\0');
+  in.seekg(static_cast<std::streamoff>(size - last.size()));
+  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  // The old last line is untouched and the job's first record follows it directly.
+  EXPECT_EQ(tail.substr(0, last.size()), last);
+  EXPECT_EQ(
+      tail.substr(last.size(), 4),
+      record("---------------------------- [ Photos ]-------------------------------------------")
+          .substr(0, 4));
+  EXPECT_EQ(tail.substr(tail.size() - 2), "\r\n");
+}
+
 // ---- A damaged journal -----------------------------------------------------------------
 
 TEST_F(ProfileJobTest, ADamagedJournalIsShownLineByLineAndOnlyEverGrows) {
