@@ -46,9 +46,9 @@ std::shared_ptr<JobProgress>& currentJob() {
 }
 
 void setJobGroupEnabled(bool enabled) {
-  for (const int control :
-       {app::kStartButton, app::kSourceChooserButton, app::kDestinationChooserButton,
-        app::kSettingsButton, app::kJournalButton}) {
+  for (const int control : {app::kStartButton, app::kSourceChooserButton,
+                            app::kDestinationChooserButton, app::kSettingsButton,
+                            app::kJournalButton}) {
     platform::setEnabled(control, enabled);
   }
 }
@@ -147,10 +147,10 @@ void startCopy() {
   const std::string jobSource = resolveTypedPath(source);
   const std::string copyTarget = copyTargetPath(resolveTypedPath(destination), jobSource);
   if (targetOverlapsSource(jobSource, copyTarget)) {
-    platform::messageBox("Thread error!",
-                         "Le dossier de destination ne peut pas se trouver dans le dossier à "
-                         "copier, ni le contenir.",
-                         platform::kBoxWarning);
+    platform::messageBox(
+        "Thread error!",
+        "Le dossier de destination ne peut pas se trouver dans le dossier à copier, ni le contenir.",
+        platform::kBoxWarning);
     return;
   }
   state.jobSource = jobSource;
@@ -226,10 +226,10 @@ void finishCopy() {
   if (failed.empty()) {
     platform::messageBox("Copie", endText, platform::kBoxInformation);
   } else {
-    platform::messageBox(
-        "Copie",
-        endText + "\r\r" + std::to_string(failed.size()) + " élément(s) n'ont pu être copié(s).",
-        platform::kBoxWarning);
+    platform::messageBox("Copie",
+                         endText + "\r\r" + std::to_string(failed.size()) +
+                             " élément(s) n'ont pu être copié(s).",
+                         platform::kBoxWarning);
   }
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setProgressValue(app::kOverallProgressBar, 0);
@@ -265,9 +265,11 @@ void startVerification() {
   // The timer goes first: a quick verification stops it when it ends, which
   // must not come before it was started.
   platform::startTimer(app::kMainWindow, app::kVerifyTickTimer, 10, onVerifyTick);
-  state.verifyThread = platform::startThread([source = state.jobSource, target = state.copyTarget](
-                                                 int) { return verifyThreadMain(source, target); },
-                                             0);
+  state.verifyThread = platform::startThread(
+      [source = state.jobSource, target = state.copyTarget](int) {
+        return verifyThreadMain(source, target);
+      },
+      0);
   if (state.verifyThread != 0) return;
   // Only the verification would enable the window again.
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
@@ -321,7 +323,8 @@ void stopJobThreads() {
   platform::pumpUntil(
       [&] {
         return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
-               !platform::threadRunning(measureThread) && !platform::threadRunning(scanThread);
+               !platform::threadRunning(measureThread) &&
+               !platform::threadRunning(scanThread);
       },
       kStopWaitMs);
 }

@@ -11,8 +11,8 @@
 // callbacks run on the thread that owns the window.
 #include <cstdint>
 #include <functional>
-#include <span>
 #include <string>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -44,10 +44,10 @@ struct WindowSpec {
   std::string title;
   int clientWidth = 0;
   int clientHeight = 0;
-  bool sizable = false;  // sizing border
+  bool sizable = false;       // sizing border
   bool minimiseBox = false;
   bool maximiseBox = false;
-  bool programIcon = true;  // the program's icon resource 1
+  bool programIcon = true;    // the program's icon resource 1
 };
 
 // Opens a top-level window centred on the screen and shows it.
@@ -65,15 +65,15 @@ void updateWindowNow(int window);
 // ---- Controls ----------------------------------------------------------------
 
 enum class ControlKind {
-  picture,      // shows an image; takes no clicks when disabled
-  edit,         // single-line edit field with a sunken border
-  label,        // static text without border
-  progress,     // progress bar
-  container,    // panel holding further controls, thin static edge
-  pushButton,   // push button with a caption
-  imageButton,  // push button showing an image (picture or icon) instead of a caption
+  picture,     // shows an image; takes no clicks when disabled
+  edit,        // single-line edit field with a sunken border
+  label,       // static text without border
+  progress,    // progress bar
+  container,   // panel holding further controls, thin static edge
+  pushButton,  // push button with a caption
+  imageButton, // push button showing an image (picture or icon) instead of a caption
   checkBox,
-  richText,  // read-only multi-line text area
+  richText,    // read-only multi-line text area
 };
 
 struct ControlSpec {
@@ -117,8 +117,7 @@ void appendLines(int control, std::span<const std::string> lines);
 enum class FieldStyle { sunken, raised };
 
 // `rightEdges` are the fields' right edges as running sums of their widths.
-bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges,
-                     int minimumHeight);
+bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges, int minimumHeight);
 void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style);
 
 struct MenuEntry {

@@ -32,7 +32,9 @@ class JournalTest : public ::testing::Test {
     journal::testing::fixCurrentDate(journal::dateFromFields(2026, 12, 7, 6, 5, 9));
   }
 
-  void TearDown() override { journal::testing::useSystemClock(); }
+  void TearDown() override {
+    journal::testing::useSystemClock();
+  }
 
   testsupport::TempFolder temp_;
   const fs::path folder_ = temp_.path();
