@@ -85,6 +85,7 @@ bool startUp() {
   state.statusText.set("");
   state.journalKey = std::string(journal::kJournalKey);
   state.journalPath = platform::profileFolder() + std::string(journal::kJournalFileName);
+  journal::rearmWriteFailureNotice();
   loadFonts();
   loadPictures();
   if (!buildMainWindow()) return false;

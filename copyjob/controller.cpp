@@ -188,6 +188,7 @@ void startCopy() {
   platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
   setJobGroupEnabled(true);
   journalFailedStart();
+  journal::rearmWriteFailureNotice();
 }
 
 void onCopyTick() {
@@ -251,6 +252,8 @@ void finishCopy() {
     startVerification();
     return;
   }
+  // Without a verification the job's journal lines end here.
+  journal::rearmWriteFailureNotice();
   if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
   openCopiedFolderIfAsked();
 }
@@ -272,6 +275,7 @@ void startVerification() {
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setWindowEnabled(app::kMainWindow, true);
   platform::messageBox("Thread error!", "Le thread n'a pu se lancer", platform::kBoxError);
+  journal::rearmWriteFailureNotice();
 }
 
 void cancelAndQuit() {

@@ -86,6 +86,7 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
                                                    journal::currentDate()));
     journal::appendJournalLine("");
   }
+  journal::rearmWriteFailureNotice();
   if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
   if (!platform::threadCheckpoint()) return 0;
   if (state.options.opencopy == 1 &&

@@ -1,6 +1,7 @@
 // The journal file: enciphered records, one per line, each ending with CR LF.
 #include "journal/journal.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -8,6 +9,7 @@
 
 #include "app/state.h"
 #include "platform/files.h"
+#include "platform/ui.h"
 
 namespace journal {
 
@@ -20,6 +22,14 @@ constexpr std::string_view kHeaderText = "Journal créé le : ";
 // file whole before the next one starts.
 std::mutex journalMutex;
 
+// Set once a failure to write has been told in the current job.
+std::atomic<bool> failureTold{false};
+
+void tellWriteFailure() {
+  if (failureTold.exchange(true)) return;
+  platform::messageBox("Erreur!", "Le journal n'a pu être écrit!", platform::kBoxError);
+}
+
 std::string fileLine(std::string_view utf8) {
   std::string line = encipherLine(toWindows1252(utf8), app::appState().journalKey);
   line += kLineEnd;
@@ -28,11 +38,21 @@ std::string fileLine(std::string_view utf8) {
 
 }  // namespace
 
-void appendJournalLine(std::string_view line) {
+bool appendJournalLine(std::string_view line) {
   const std::string bytes = fileLine(line);
-  std::lock_guard lock(journalMutex);
-  platform::appendToFile(app::appState().journalPath, bytes);
+  bool written = false;
+  {
+    std::lock_guard lock(journalMutex);
+    // Once the journal has failed in this job, another program holding it is
+    // not waited for again at every line: the window's thread journals too.
+    written = platform::appendToFile(app::appState().journalPath, bytes, !failureTold);
+  }
+  // The box waits for the user: never with the lock held.
+  if (!written) tellWriteFailure();
+  return written;
 }
+
+void rearmWriteFailureNotice() { failureTold = false; }
 
 void ensureJournal() {
   std::string header(kHeaderText);

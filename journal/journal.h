@@ -43,9 +43,19 @@ std::string decipherLine(std::string_view hex, std::string_view key);
 
 // Appends one record to the file at app::appState().journalPath, creating the
 // file without a header when it is missing. Any thread; calls are serialised,
-// so concurrent records are neither lost nor interleaved. A file that cannot be
-// opened is silently skipped.
-void appendJournalLine(std::string_view line);
+// so concurrent records are neither lost nor interleaved. The record always
+// starts a line of its own, and a write that fails partway leaves the file as
+// it was. When the record cannot be written (a folder of that name, a
+// read-only or missing profile folder, a full volume, another program holding
+// the file), the user is told with an error box, at most once per job (see
+// rearmWriteFailureNotice), and false is returned; the job goes on.
+bool appendJournalLine(std::string_view line);
+// A job's journal writing runs from the first line after the previous job
+// ended (the scan of a new source and the free-space check belong to the job
+// they prepare) to the last line of its verification, or to the end of its
+// copy when no verification follows. Called where a job ends: the next
+// failure to write the journal is told again.
+void rearmWriteFailureNotice();
 // Creates the journal with its header line and an empty line, unless an entry
 // of that name (file or folder) exists already.
 void ensureJournal();

@@ -3,6 +3,7 @@
 // the Win32 backend converts them to UTF-16 and adds the long-path prefix
 // where needed.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -40,12 +41,27 @@ enum class ReadMode {
 // that cannot be opened in `mode`.
 bool readWholeFile(std::string_view path, std::string& bytes,
                    ReadMode mode = ReadMode::readShareAll);
-// Opens (creating if missing) with read sharing, writes at the end, closes.
-bool appendToFile(std::string_view path, std::string_view bytes);
+// Reads a file from its start a piece at a time, handing each piece to
+// `piece`, until `piece` returns false or the file ends, so a reader that
+// needs only its first lines never holds the whole of a huge file. False as
+// readWholeFile, or when a read fails.
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece);
+// Opens (creating if missing) with read sharing, writes `bytes` at the end as
+// lines of their own, closes. A file whose last byte is not a line end (CR or
+// LF) first gets CR LF, so the new lines are never glued onto a last line left
+// without its end. A write that fails partway is taken back: the file is cut
+// back to its earlier length (and a file this call created is removed), so no
+// half line is left for the next write to follow. Another handle that keeps
+// the file from being opened is waited for a moment (200 ms), unless `waitIfBusy`
+// is false (on Windows; POSIX has no such handles). A read-only file is
+// left as it is. False when nothing was written.
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitIfBusy = true);
 // Creates a new file holding `bytes`; fails when anything of that name exists.
 bool createNewFile(std::string_view path, std::string_view bytes);
 // Writes `bytes` beside `path` and renames it over `path`, so a reader sees
-// the old file or the new one, never a partial one.
+// the old file or the new one, never a partial one. A read-only file is not
+// replaced (false), whoever runs the program.
 bool replaceFile(std::string_view path, std::string_view bytes);
 bool deleteFile(std::string_view path);
 

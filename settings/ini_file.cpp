@@ -41,6 +41,94 @@ bool IniFile::open(std::string_view path) {
   return true;
 }
 
+bool IniFile::readValues(std::string_view path, std::span<const std::string_view> keys,
+                         std::vector<std::string>& values) {
+  std::vector<std::string> wanted;
+  for (const std::string_view key : keys) wanted.push_back(journal::upperCaseText(key));
+  std::vector<bool> found;
+  std::size_t left = 0;
+  std::vector<std::string> got;
+  bool utf8 = false;
+  bool first = true;
+  bool done = false;
+  std::string pending;  // the start of a line that runs on into the next piece
+  const auto startAgain = [&] {
+    found.assign(keys.size(), false);
+    left = keys.size();
+    got.assign(keys.size(), std::string());
+    utf8 = false;
+    first = true;
+    done = left == 0;
+    pending.clear();
+  };
+
+  // False once nothing further can matter.
+  const auto takeLine = [&](std::string_view line) {
+    line = withoutLeadingBlanks(line);
+    if (line.empty() || line.front() == ';') return true;
+    if (line.front() == '[') return false;
+    const std::size_t equals = line.find('=');
+    const std::string_view rawKey = withoutTrailingBlanks(line.substr(0, equals));
+    const std::string key =
+        journal::upperCaseText(utf8 ? std::string(rawKey) : journal::fromWindows1252(rawKey));
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+      if (found[i] || wanted[i] != key) continue;
+      found[i] = true;
+      --left;
+      if (equals != std::string_view::npos) {
+        const std::string_view raw =
+            withoutTrailingBlanks(withoutLeadingBlanks(line.substr(equals + 1)));
+        got[i] = utf8 ? std::string(raw) : journal::fromWindows1252(raw);
+      }
+    }
+    return left > 0;
+  };
+  const auto takePiece = [&](std::string_view piece) {
+    if (first) {
+      first = false;
+      utf8 = piece.size() > 2 && piece.starts_with(kByteOrderMark);
+      if (utf8) piece.remove_prefix(kByteOrderMark.size());
+    }
+    // CR, LF and CR LF all end a line; the empty line between CR and LF is
+    // skipped like any empty line, even when a piece ends between them.
+    for (;;) {
+      const std::size_t end = piece.find_first_of(kLineEnd);
+      if (end == std::string_view::npos) {
+        pending.append(piece);
+        return true;
+      }
+      bool more;
+      if (pending.empty()) {
+        more = takeLine(piece.substr(0, end));
+      } else {
+        pending.append(piece.substr(0, end));
+        more = takeLine(pending);
+        pending.clear();
+      }
+      if (!more) {
+        done = true;
+        return false;
+      }
+      piece.remove_prefix(end + 1);
+    }
+  };
+
+  // Strictest first, as open; a read that fails partway starts again.
+  bool opened = false;
+  for (const platform::ReadMode mode :
+       {platform::ReadMode::readWriteShareRead, platform::ReadMode::readShareRead,
+        platform::ReadMode::readShareAll}) {
+    startAgain();
+    if (done) break;
+    opened = platform::readFilePieces(path, mode, takePiece);
+    if (opened) break;
+  }
+  if (!opened) return false;
+  if (!done && !pending.empty()) takeLine(pending);
+  values = std::move(got);
+  return true;
+}
+
 bool IniFile::create(std::string_view path) {
   if (path.empty()) return false;
   path_ = path;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "app/state.h"
 #include "journal/journal.h"
@@ -48,24 +49,33 @@ std::string settingsPath() {
   return platform::profileFolder() + std::string(kSettingsFileName);
 }
 
+namespace {
+
+// The five values, in the order of kOptions; false without a readable file.
+bool readOptionValues(std::vector<std::string>& values) {
+  std::array<std::string_view, kOptions.size()> keys{};
+  for (std::size_t i = 0; i < kOptions.size(); ++i) keys[i] = kOptions[i].key;
+  return IniFile::readValues(settingsPath(), keys, values);
+}
+
+}  // namespace
+
 void loadOptionFlags() {
-  IniFile file;
-  if (!file.open(settingsPath())) return;
+  std::vector<std::string> values;
+  if (!readOptionValues(values)) return;
   app::OptionFlags& options = app::appState().options;
-  for (const Option& option : kOptions) {
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
     // Case counts: "OK" or "Ok" leave the option off.
-    (options.*option.flag).store(file.readString(option.key, "") == kOn ? 1 : 0);
+    (options.*kOptions[i].flag).store(values[i] == kOn ? 1 : 0);
   }
-  file.close();
 }
 
 void loadSettingsIntoWindow() {
-  IniFile file;
-  if (!file.open(settingsPath())) return;
-  for (const Option& option : kOptions) {
-    platform::setChecked(option.checkBox, file.readString(option.key, "") == kOn);
+  std::vector<std::string> values;
+  if (!readOptionValues(values)) return;
+  for (std::size_t i = 0; i < kOptions.size(); ++i) {
+    platform::setChecked(kOptions[i].checkBox, values[i] == kOn);
   }
-  file.close();
 }
 
 bool saveSettingsFromWindow() {

@@ -2,6 +2,7 @@
 // The settings file "ravelund.ini" in the profile folder: five "key = ok|no"
 // lines holding the user's options, the key = value reader and writer behind
 // it, and the option operations the rest of the program calls.
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,15 @@ class IniFile {
   bool create(std::string_view path);
   // Parses `bytes` as the content of a file, without any file.
   void parse(std::string_view bytes);
+
+  // What readString(keys[i], "") would give after open, for each key, read
+  // without holding the file in memory: the file is read a piece at a time
+  // and no further than its first group header, or than the line where the
+  // last of the keys was found, so a settings file of hundreds of megabytes
+  // costs neither the memory nor the time of its whole. False when the file
+  // is missing or cannot be opened in any of the three ways open tries.
+  static bool readValues(std::string_view path, std::span<const std::string_view> keys,
+                         std::vector<std::string>& values);
 
   // The value of the first key line named `key` before the first group header,
   // without its trailing blanks and tabs; `defaultText` when there is none.

@@ -200,11 +200,62 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   return true;
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes) {
-  Descriptor file(openFile(std::string(path), O_WRONLY | O_CREAT | O_APPEND));
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece) {
+  const int access = mode == ReadMode::readWriteShareRead ? O_RDWR : O_RDONLY;
+  Descriptor file(openFile(std::string(path), access));
   if (!file.valid()) return false;
-  const bool written = writeAll(file.get(), bytes);
-  return file.close() && written;
+  struct stat status {};
+  if (::fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+  std::vector<char> buffer(65536);
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (got == 0 || !piece(std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
+      return true;
+    }
+  }
+}
+
+bool appendToFile(std::string_view path, std::string_view bytes, bool /*waitIfBusy*/) {
+  const std::string target(path);
+  bool created = false;
+  int fd = openFile(target, O_RDWR | O_APPEND);
+  if (fd < 0 && errno == ENOENT) {
+    fd = openFile(target, O_RDWR | O_APPEND | O_CREAT | O_EXCL);
+    created = fd >= 0;
+  }
+  Descriptor file(fd);
+  if (!file.valid()) return false;
+  struct stat status {};
+  // A read-only journal stays as it is, even for root, whose writes the
+  // permission bits would not stop.
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      (status.st_mode & S_IWUSR) == 0) {
+    return false;
+  }
+  const off_t before = status.st_size;
+
+  std::string lines;
+  if (before > 0) {
+    char last = 0;
+    if (::pread(file.get(), &last, 1, before - 1) != 1) return false;
+    if (last != '\n' && last != '\r') lines = "\r\n";
+  }
+  lines += bytes;
+  const bool written = writeAll(file.get(), lines);
+  if (written && file.close()) return true;
+  if (created) {
+    ::unlink(target.c_str());
+  } else if (file.valid()) {
+    // Only our own bytes go; the lines that were there stay as they were.
+    while (::ftruncate(file.get(), before) != 0 && errno == EINTR) {
+    }
+  }
+  return false;
 }
 
 bool createNewFile(std::string_view path, std::string_view bytes) {
@@ -221,6 +272,15 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   const std::string target(path);
   if (target.empty()) return false;
+  // A read-only file (no owner write permission, as the Windows attribute
+  // reads here) is the user's wish that it stay as it is; root's rename
+  // would not stop at it.
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+      (existing.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return false;
+  }
 
   // A new file beside the target, named after it, process and call.
   std::string temporary;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/win32/paths.h"
@@ -28,9 +29,12 @@ using win32::widen;
 // How long a file that another handle holds is waited for, in short steps:
 // readers hold the files for a moment only.
 constexpr ULONGLONG kBusyWaitMs = 2000;
+// Shorter for a journal line: the window's own thread journals, and a
+// journal held for longer than a reader's moment is not worth its stall.
+constexpr ULONGLONG kAppendBusyWaitMs = 200;
 
-bool waitWhileBusy(ULONGLONG since) {
-  if (GetTickCount64() - since >= kBusyWaitMs) return false;
+bool waitWhileBusy(ULONGLONG since, ULONGLONG limit = kBusyWaitMs) {
+  if (GetTickCount64() - since >= limit) return false;
   Sleep(1);
   return true;
 }
@@ -77,15 +81,15 @@ bool writeAll(HANDLE file, std::string_view bytes) {
   return true;
 }
 
-// Opens with `disposition`, waiting a little while another program holds the
-// file in a way that excludes us.
+// Opens with `disposition`, waiting a moment while another program holds the
+// file in a way that excludes us (used by the journal's appends).
 HANDLE openShared(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
   const ULONGLONG since = GetTickCount64();
   for (;;) {
     const HANDLE file = CreateFileW(path.c_str(), access, share, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
-        !waitWhileBusy(since)) {
+        !waitWhileBusy(since, kAppendBusyWaitMs)) {
       return file;
     }
   }
@@ -120,7 +124,9 @@ std::string profileFolder() {
   return folder;
 }
 
-bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
+namespace {
+
+HANDLE openToRead(std::string_view path, ReadMode mode) {
   DWORD access = GENERIC_READ;
   DWORD share = FILE_SHARE_READ;
   switch (mode) {
@@ -134,8 +140,14 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
       share |= FILE_SHARE_WRITE | FILE_SHARE_DELETE;
       break;
   }
-  Handle file(CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  return CreateFileW(longPath(path).c_str(), access, share, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
+  Handle file(openToRead(path, mode));
   if (!file.valid()) return false;
 
   std::string content;
@@ -154,14 +166,68 @@ bool readWholeFile(std::string_view path, std::string& bytes, ReadMode mode) {
   return true;
 }
 
-bool appendToFile(std::string_view path, std::string_view bytes) {
-  Handle file(
-      openShared(longPath(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_ALWAYS));
+bool readFilePieces(std::string_view path, ReadMode mode,
+                    const std::function<bool(std::string_view)>& piece) {
+  Handle file(openToRead(path, mode));
   if (!file.valid()) return false;
-  LARGE_INTEGER zero{};
+  std::vector<char> buffer(65536);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      return false;
+    }
+    if (got == 0 || !piece(std::string_view(buffer.data(), got))) return true;
+  }
+}
+
+bool appendToFile(std::string_view path, std::string_view bytes, bool waitIfBusy) {
+  const std::wstring target = longPath(path);
+  // A read-only file stays as it is, also under Wine run as root.
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    return false;
+  }
+  const DWORD access = GENERIC_READ | GENERIC_WRITE;
+  // Asked first without creating, so that a file made here, and then not
+  // written, can be removed again.
+  bool created = false;
+  HANDLE handle = waitIfBusy ? openShared(target, access, FILE_SHARE_READ, OPEN_EXISTING)
+                             : CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+    handle = CreateFileW(target.c_str(), access, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    created = handle != INVALID_HANDLE_VALUE;
+  }
+  Handle file(handle);
+  if (!file.valid()) return false;
+  LARGE_INTEGER before{};
+  if (!GetFileSizeEx(file.get(), &before)) return false;
+
+  std::string lines;
+  if (before.QuadPart > 0) {
+    LARGE_INTEGER lastByte{};
+    lastByte.QuadPart = before.QuadPart - 1;
+    char last = 0;
+    DWORD got = 0;
+    if (!SetFilePointerEx(file.get(), lastByte, nullptr, FILE_BEGIN) ||
+        !ReadFile(file.get(), &last, 1, &got, nullptr) || got != 1) {
+      return false;
+    }
+    if (last != '\n' && last != '\r') lines = "\r\n";
+  }
+  lines += bytes;
   const bool written =
-      SetFilePointerEx(file.get(), zero, nullptr, FILE_END) && writeAll(file.get(), bytes);
-  return file.close() && written;
+      SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN) && writeAll(file.get(), lines);
+  if (written && file.close()) return true;
+  if (file.valid()) {
+    // Only our own bytes go; the lines that were there stay as they were.
+    SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN);
+    SetEndOfFile(file.get());
+    file.close();
+  }
+  if (created) DeleteFileW(target.c_str());
+  return false;
 }
 
 bool createNewFile(std::string_view path, std::string_view bytes) {
@@ -179,6 +245,13 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
   static std::atomic<unsigned> counter{0};
   if (path.empty()) return false;
   const std::wstring target = longPath(path);
+  // A read-only file is the user's wish that it stay as it is. Windows
+  // refuses to rename over it anyway; Wine run as root would not.
+  const DWORD existing = GetFileAttributesW(target.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) != 0) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
 
   // A new file beside the target, named after it, the process and the call.
   std::wstring temporary;

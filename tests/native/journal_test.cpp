@@ -112,10 +112,10 @@ TEST_F(JournalTest, ReaderAcceptsEveryLineEnd) {
   EXPECT_EQ(lines[1], "un");
 }
 
-TEST_F(JournalTest, MissingOrUnwritableJournalIsSkippedSilently) {
+TEST_F(JournalTest, AJournalInAMissingFolderIsNeitherMadeNorReportedWritten) {
   EXPECT_TRUE(journal::readJournalLines().empty());
   app::appState().journalPath = (folder_ / "missing" / "ravelundlog.ini").string();
-  journal::appendJournalLine("A");
+  EXPECT_FALSE(journal::appendJournalLine("A"));
   journal::ensureJournal();
   EXPECT_FALSE(fs::exists(folder_ / "missing"));
   EXPECT_FALSE(journal::journalExists());
