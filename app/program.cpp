@@ -76,6 +76,7 @@ bool startUp() {
   AppState& state = appState();
   platform::initialise();
   platform::loadThemeApi(false);
+  state.stopping = false;
   state.sourceTotalSize = 100;
   state.options.verif = 0;
   state.options.space = 0;

@@ -136,6 +136,9 @@ struct AppState {
   std::string volumeFreeText;
 
   std::atomic<std::int64_t> currentEvent{0};
+  // Set once the event loop has ended: work still posted by a job's threads
+  // shows and journals nothing any more.
+  std::atomic<bool> stopping{false};
   std::atomic<std::int64_t> cancelAnswer{0};
 
   OptionFlags options;

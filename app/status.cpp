@@ -1,22 +1,38 @@
 #include "app/status.h"
 
-#include <mutex>
-
 #include "app/state.h"
 
 namespace app {
 namespace {
 
-// Status-line paints come from the UI, scan and verification threads; one at
-// a time, so a backdrop restore never lands between another call's backdrop
-// and its text.
-std::mutex& painterMutex() {
-  static std::mutex mutex;
-  return mutex;
-}
-
 constexpr char kSourceLabel[] = "Sélectionnez le répertoire à copier";
 constexpr char kDestinationLabel[] = "Sélectionnez l'emplacement où sera copié le dossier";
+
+// Where the painted texts lie over the background picture (which fills the
+// window from its top-left corner, so these are window coordinates too).
+constexpr platform::Area kStatusArea{kStatusLeft, kStatusTop, kStatusWidth, kStatusHeight};
+// Only the free parts of the picture: a paint of the picture under a path
+// field would cover the field.
+constexpr platform::Area kSourceLabelArea{10, 10, 580, 20};
+constexpr platform::Area kDestinationLabelArea{10, 100, 540, 20};
+
+// The painter of the background picture: the status line over its band, then
+// the two labels, each where the paint reaches it.
+void paintTexts(platform::Surface& surface, const platform::Area& dirty) {
+  if (dirty.meets(kStatusArea)) {
+    if (platform::imageExists(kStatusStripImage)) {
+      surface.drawImage(kStatusStripImage, kStatusLeft, kStatusTop, kStatusWidth, kStatusHeight);
+    }
+    surface.drawText(kStatusFont, kStatusLeft, kStatusTop, appState().statusText.get(),
+                     kStatusColour);
+  }
+  if (dirty.meets(kSourceLabelArea)) {
+    surface.drawText(kLabelFont, 10, 10, kSourceLabel, kLabelColour);
+  }
+  if (dirty.meets(kDestinationLabelArea)) {
+    surface.drawText(kLabelFont, 10, 100, kDestinationLabel, kLabelColour);
+  }
+}
 
 }  // namespace
 
@@ -25,39 +41,21 @@ bool prepareStatusLine() {
                                kStatusWidth, kStatusHeight)) {
     return false;
   }
+  platform::setOverlayPainter(kBackgroundPictureControl, paintTexts);
   repaintStatusLine();
   return true;
 }
 
-void paintStatusLine(int patch, int font, int left, int top, int width, int height,
-                     std::string_view text, platform::Rgb colour) {
-  const std::string ownText(text);
-  std::lock_guard lock(painterMutex());
-  platform::Surface surface(kMainWindow);
-  if (!surface.valid()) return;
-  if (platform::imageExists(patch)) surface.drawImage(patch, left, top, width, height);
-  surface.drawText(font, left, top, ownText, colour);
-}
-
-void repaintStatusLine() {
-  paintStatusLine(kStatusStripImage, kStatusFont, kStatusLeft, kStatusTop, kStatusWidth,
-                  kStatusHeight, appState().statusText.get(), kStatusColour);
-}
+void repaintStatusLine() { platform::invalidateArea(kBackgroundPictureControl, kStatusArea); }
 
 void setStatusText(std::string text) {
   appState().statusText.set(std::move(text));
   repaintStatusLine();
 }
 
-void paintLabel(int left, int top, std::string_view text, platform::Rgb colour) {
-  platform::Surface surface(kMainWindow);
-  if (!surface.valid()) return;
-  surface.drawText(kLabelFont, left, top, text, colour);
-}
-
 void paintLabels() {
-  paintLabel(10, 10, kSourceLabel, kLabelColour);
-  paintLabel(10, 100, kDestinationLabel, kLabelColour);
+  platform::invalidateArea(kBackgroundPictureControl, kSourceLabelArea);
+  platform::invalidateArea(kBackgroundPictureControl, kDestinationLabelArea);
 }
 
 }  // namespace app

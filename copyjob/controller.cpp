@@ -301,6 +301,7 @@ void cancelAndQuit() {
 
 void stopJobThreads() {
   app::AppState& state = app::appState();
+  state.stopping = true;
   const int copyThread = state.copyThread;
   const int verifyThread = state.verifyThread;
   const int measureThread = state.measureThread;
@@ -316,9 +317,6 @@ void stopJobThreads() {
   if (platform::threadRunning(verifyThread)) {
     platform::stopThread(verifyThread);
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
-    // A journal window opened by the verification keeps its thread alive
-    // until it closes.
-    platform::postClose(app::kJournalWindow);
   }
   platform::pumpUntil(
       [&] {

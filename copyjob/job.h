@@ -15,9 +15,9 @@ std::string journalBlockHeader(std::string_view folderName);
 // scan thread over `source`; returns at once, the window painting on.
 void startScan(const std::string& source);
 // Body of the scan thread: counts the elements of `source` live into the
-// source information line, adds up its total size, sets sourceTotalSize when
-// both walks are done, enables the window again and journals the count it
-// found when the journal is on. A scan asked to stop ends without any of that.
+// source information line and adds up its total size; then the UI thread sets
+// sourceTotalSize, enables the window again and journals the count when the
+// journal is on. A scan asked to stop ends without any of that.
 int scanThreadMain(const std::string& source);
 
 // Compares the source's total size with the destination's free bytes, shows
@@ -43,9 +43,10 @@ void startVerification();
 
 // Timer 2 (10 ms): sweeps the activity bar while the verification runs.
 void onVerifyTick();
-// Body of the verification thread: measures `source` and its copy `target`,
-// shows and journals the verdict, then opens the journal window and the copy
-// when the options ask for them.
+// Body of the verification thread: measures `source` and its copy `target`
+// and shows both sizes; the UI thread then shows and journals the verdict,
+// enables the window and opens the journal window and the copy when the
+// options ask for them.
 int verifyThreadMain(const std::string& source, const std::string& target);
 // A size in mebibytes with three decimals, as the verification shows it.
 std::string megabyteText(std::int64_t bytes);

@@ -27,7 +27,7 @@ constexpr int kScanStopWaitMs = 5000;
 void startScan(const std::string& source) {
   app::AppState& state = app::appState();
   // One scan at a time: an earlier one still walking is stopped and awaited
-  // (its window calls served meanwhile) before the counters are reset.
+  // (what it posted served meanwhile) before the counters are reset.
   const int earlier = state.scanThread;
   if (platform::threadRunning(earlier)) {
     platform::stopThread(earlier);
@@ -35,29 +35,29 @@ void startScan(const std::string& source) {
   }
   state.scannedFolders = 0;
   state.scannedFiles = 0;
-  // The status goes up before the thread starts: a small tree can be counted
-  // before this thread gets further, and the scan's own clearing of the status
-  // must come last.
   app::setStatusText("Calcul du nombre d'éléments du dossier sélectionné");
+  // The window takes no input until the scan is done; it is disabled before
+  // the thread starts, so the scan's end always comes after.
+  platform::setWindowEnabled(app::kMainWindow, false);
   // Both walks run on the scan thread, so the window keeps painting and shows
   // the live count however large the tree.
   state.scanThread = platform::startThread([source](int) { return scanThreadMain(source); }, 0);
+  if (state.scanThread != 0) return;
+  platform::setWindowEnabled(app::kMainWindow, true);
   // Without its thread the scan shows nothing, but the copy's progress still
   // needs the size: measured here then, as the only way left.
-  if (state.scanThread == 0) state.sourceTotalSize = folderTotalSize(source, "*.*");
+  state.sourceTotalSize = folderTotalSize(source, "*.*");
 }
 
-int scanThreadMain(const std::string& source) {
+namespace {
+
+// The end of a scan, on the UI thread: the total for the copy's progress,
+// the window given back, the status cleared and the count journalled.
+void finishScan(const std::string& source, std::int32_t count, std::int64_t totalSize) {
   app::AppState& state = app::appState();
-  platform::setWindowEnabled(app::kMainWindow, false);
-  const std::int32_t count = countElements(0, source);
-  // A scan stopped at exit or replaced by a newer one leaves the window, the
-  // total and the journal to what comes next.
-  if (!platform::threadCheckpoint()) return 0;
-  platform::setText(app::kSourceInfoLine,
-                    " " + std::to_string(count) + " Eléments à copier, sous-dossiers inclus");
-  const std::int64_t totalSize = folderTotalSize(source, "*.*");
-  if (!platform::threadCheckpoint()) return 0;
+  // The program is quitting: the window and the journal are not the scan's
+  // any more.
+  if (state.stopping) return;
   state.sourceTotalSize = totalSize;
   platform::setWindowEnabled(app::kMainWindow, true);
   app::setStatusText("");
@@ -67,6 +67,22 @@ int scanThreadMain(const std::string& source) {
     journal::appendJournalLine(" Il y a " + std::to_string(count) +
                                " Eléments dans le dossier à copier (sous-dossiers inclus)");
   }
+}
+
+}  // namespace
+
+int scanThreadMain(const std::string& source) {
+  const std::int32_t count = countElements(0, source);
+  // A scan stopped at exit or replaced by a newer one leaves the window, the
+  // total and the journal to what comes next.
+  if (!platform::threadCheckpoint()) return 0;
+  platform::postToUi(
+      [line = " " + std::to_string(count) + " Eléments à copier, sous-dossiers inclus"] {
+        platform::setText(app::kSourceInfoLine, line);
+      });
+  const std::int64_t totalSize = folderTotalSize(source, "*.*");
+  if (!platform::threadCheckpoint()) return 0;
+  platform::postToUi([source, count, totalSize] { finishScan(source, count, totalSize); });
   return 0;
 }
 

@@ -35,18 +35,19 @@ void onVerifyTick() {
   platform::setProgressValue(app::kActivityBar, value);
 }
 
-int verifyThreadMain(const std::string& source, const std::string& target) {
-  app::AppState& state = app::appState();
-  app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
-  const TreeTotals sourceTotals = treeTotals(source);
-  const std::string sourceText = megabyteText(sourceTotals.bytes);
-  platform::setText(app::kSourceInfoLine, "Taille dossier : " + sourceText + " Mo");
-  const TreeTotals copyTotals = treeTotals(target);
-  const std::string copyText = megabyteText(copyTotals.bytes);
-  platform::setText(app::kDestinationInfoLine, "Taille dossier : " + copyText + " Mo");
-  // Asked to stop (the program is quitting): half-measured trees prove nothing.
-  if (!platform::threadCheckpoint()) return 0;
+namespace {
 
+// The end of a verification, on the UI thread, in the order the user meets
+// it: the verdict's box, the status line and the fields cleared, the
+// journal's closing block, the window given back, then the journal window and
+// the copied folder when the options ask for them.
+void finishVerification(const std::string& source, const std::string& target,
+                        const TreeTotals& sourceTotals, const TreeTotals& copyTotals) {
+  app::AppState& state = app::appState();
+  // The program is quitting: its window and journal are not the job's any more.
+  if (state.stopping) return;
+  const std::string sourceText = megabyteText(sourceTotals.bytes);
+  const std::string copyText = megabyteText(copyTotals.bytes);
   // The exact totals decide, not the two rounded texts: a copy a few bytes
   // short, or without an empty file or folder, is not a faithful copy, and
   // neither is the "copy" of a source that is not there.
@@ -61,19 +62,19 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
     platform::setText(app::kDestinationInfoLine, "");
     app::repaintStatusLine();
   } else {
-    platform::messageBox("Contrôle",
-                         "La copie de [ " + name +
-                             " ] semble avoir rencontrée des erreurs. Vérifiez votre copie.",
-                         platform::kBoxWarning);
-    app::setStatusText(
-        "VEUILLEZ VERIFIER VOTRE COPIE DE DOSSIER! DES ERREURS ONT ETE CONSTATEES.");
+    platform::messageBox(
+        "Contrôle",
+        "La copie de [ " + name + " ] semble avoir rencontrée des erreurs. Vérifiez votre copie.",
+        platform::kBoxWarning);
+    app::setStatusText("VEUILLEZ VERIFIER VOTRE COPIE DE DOSSIER! DES ERREURS ONT ETE CONSTATEES.");
     platform::setText(app::kSourceInfoLine, "");
     platform::setText(app::kDestinationInfoLine, "");
   }
   platform::setText(app::kSourceField, "");
   platform::setText(app::kDestinationField, "");
-  platform::setWindowEnabled(app::kMainWindow, true);
 
+  // The closing block is written before the window takes input again, so
+  // whatever the user does next finds the job's journal complete.
   settings::loadOptionFlags();
   if (state.options.log == 1) {
     journal::appendJournalLine(journalBlockHeader(name));
@@ -81,18 +82,39 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
     journal::appendJournalLine("   Taille dossier original : " + sourceText + " Mo");
     journal::appendJournalLine("   Taille dossier copié : " + copyText + " Mo");
     journal::appendJournalLine(state.statusText.get());
-    journal::appendJournalLine("Fin du processus de copie le : " +
-                               journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss",
-                                                   journal::currentDate()));
+    journal::appendJournalLine(
+        "Fin du processus de copie le : " +
+        journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss", journal::currentDate()));
     journal::appendJournalLine("");
   }
   journal::rearmWriteFailureNotice();
+  platform::setWindowEnabled(app::kMainWindow, true);
   if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
-  if (!platform::threadCheckpoint()) return 0;
+  // Closing the program while the journal window was open ends the job here.
+  if (state.currentEvent == platform::kEventClose) return;
   if (state.options.opencopy == 1 &&
       platform::pathInfo(target).kind == platform::PathKind::folder) {
     platform::exploreFolder(target);
   }
+}
+
+}  // namespace
+
+int verifyThreadMain(const std::string& source, const std::string& target) {
+  app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
+  const TreeTotals sourceTotals = treeTotals(source);
+  platform::postToUi([line = "Taille dossier : " + megabyteText(sourceTotals.bytes) + " Mo"] {
+    platform::setText(app::kSourceInfoLine, line);
+  });
+  const TreeTotals copyTotals = treeTotals(target);
+  platform::postToUi([line = "Taille dossier : " + megabyteText(copyTotals.bytes) + " Mo"] {
+    platform::setText(app::kDestinationInfoLine, line);
+  });
+  // Asked to stop (the program is quitting): half-measured trees prove nothing.
+  if (!platform::threadCheckpoint()) return 0;
+  platform::postToUi([source, target, sourceTotals, copyTotals] {
+    finishVerification(source, target, sourceTotals, copyTotals);
+  });
   return 0;
 }
 

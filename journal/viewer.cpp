@@ -19,10 +19,19 @@ constexpr std::size_t kLinesPerBatch = 500;
 
 bool endsTheViewer(const platform::Event& event) {
   if (event.code != platform::kEventClose) return false;
-  // Its own close box, or the end of every event (the window was closed
-  // for it, or the program is going away).
-  return event.window == app::kJournalWindow || !platform::windowExists(app::kJournalWindow) ||
-         !platform::windowExists(event.window);
+  if (event.window == app::kJournalWindow || !platform::windowExists(app::kJournalWindow)) {
+    return true;
+  }
+  // The system asked the (disabled) main window to close: the program is
+  // going away, so the journal window closes and the request goes on to the
+  // main loop once this one has ended.
+  if (event.window == app::kMainWindow && platform::windowExists(app::kMainWindow)) {
+    app::appState().currentEvent = platform::kEventClose;
+    platform::postClose(app::kMainWindow);
+    return true;
+  }
+  // The end of every event (the program is going away).
+  return !platform::windowExists(event.window);
 }
 
 }  // namespace
@@ -62,8 +71,7 @@ void showJournalViewer() {
     platform::Event event;
     if (shown < lines.size()) {
       const std::size_t count = std::min(kLinesPerBatch, lines.size() - shown);
-      platform::appendLines(app::kJournalTextArea,
-                            std::span(lines).subspan(shown, count));
+      platform::appendLines(app::kJournalTextArea, std::span(lines).subspan(shown, count));
       shown += count;
       if (!platform::waitEventFor(0, event)) continue;
     } else {

@@ -4,15 +4,15 @@
 // the shell, all known by the numbers the program gives them. Every text is
 // UTF-8. Control numbers are unique across the program's windows.
 //
-// Thread rules: the window that owns a control belongs to the thread that
-// opened it (the UI thread for the main window). Any thread may set or read a
-// control's text, state or value, enable or disable a window, and start or
-// stop a timer: the layer carries the call to the owning thread. Timer
-// callbacks run on the thread that owns the window.
+// Thread rules: every window belongs to the UI thread, the thread that called
+// initialise(). A worker thread hands what the window must show to the UI
+// thread with postToUi and never draws, shows a box or opens a window itself.
+// The layer still carries a control call made on another thread to the UI
+// thread and waits for it. Timer callbacks and painters run on the UI thread.
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,8 +35,13 @@ struct Point {
 // Once at start-up, before any window; false when the layer cannot work.
 bool initialise();
 // At exit: releases every window, control, font, image, menu and library the
-// layer still holds.
+// layer still holds; work still waiting for the UI thread is dropped.
 void releaseAll();
+
+// Runs `work` on the UI thread the next time it dispatches (its event wait,
+// a pump, a nested loop of a box or window), after the work posted before it;
+// returns at once. Any thread, the UI thread included.
+void postToUi(std::function<void()> work);
 
 // ---- Windows -----------------------------------------------------------------
 
@@ -44,10 +49,10 @@ struct WindowSpec {
   std::string title;
   int clientWidth = 0;
   int clientHeight = 0;
-  bool sizable = false;       // sizing border
+  bool sizable = false;  // sizing border
   bool minimiseBox = false;
   bool maximiseBox = false;
-  bool programIcon = true;    // the program's icon resource 1
+  bool programIcon = true;  // the program's icon resource 1
 };
 
 // Opens a top-level window centred on the screen and shows it.
@@ -65,15 +70,15 @@ void updateWindowNow(int window);
 // ---- Controls ----------------------------------------------------------------
 
 enum class ControlKind {
-  picture,     // shows an image; takes no clicks when disabled
-  edit,        // single-line edit field with a sunken border
-  label,       // static text without border
-  progress,    // progress bar
-  container,   // panel holding further controls, thin static edge
-  pushButton,  // push button with a caption
-  imageButton, // push button showing an image (picture or icon) instead of a caption
+  picture,      // shows an image; takes no clicks when disabled
+  edit,         // single-line edit field with a sunken border
+  label,        // static text without border
+  progress,     // progress bar
+  container,    // panel holding further controls, thin static edge
+  pushButton,   // push button with a caption
+  imageButton,  // push button showing an image (picture or icon) instead of a caption
   checkBox,
-  richText,    // read-only multi-line text area
+  richText,  // read-only multi-line text area
 };
 
 struct ControlSpec {
@@ -117,7 +122,8 @@ void appendLines(int control, std::span<const std::string> lines);
 enum class FieldStyle { sunken, raised };
 
 // `rightEdges` are the fields' right edges as running sums of their widths.
-bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges, int minimumHeight);
+bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdges,
+                     int minimumHeight);
 void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style);
 
 struct MenuEntry {
@@ -150,11 +156,15 @@ bool imageExists(int image);
 // A new bitmap `target` holding the piece of `source` at (x, y), width × height.
 bool copyImageRect(int source, int target, int x, int y, int width, int height);
 
-// Drawing straight onto a window's client area (children not clipped out).
-// Each surface keeps its own drawing state; it is released when it goes away.
+// Drawing onto a window's client area. A painter is handed the surface of
+// its paint request; Surface(window) takes one of its own (children not
+// clipped out), for tests and tools. Each surface keeps its own drawing state;
+// what it took is released when it goes away.
 class Surface {
  public:
   explicit Surface(int window);
+  // The device context of a paint request, which the surface does not release.
+  Surface(int window, void* paintContext);
   ~Surface();
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
@@ -168,7 +178,30 @@ class Surface {
   void* handle_ = nullptr;
   void* owner_ = nullptr;  // the system window the device context came from
   int window_ = 0;
+  bool borrowed_ = false;
 };
+
+struct Area {
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  bool meets(const Area& other) const {
+    return x < other.x + other.width && other.x < x + width && y < other.y + other.height &&
+           other.y < y + height;
+  }
+};
+
+// Draws over a picture control: each time the control paints (uncovered,
+// moved, or part of it invalidated), its picture is drawn and then `painter`,
+// on the same device context, with the part to draw, in the control's client
+// coordinates. Runs on the UI thread.
+using Painter = std::function<void(Surface&, const Area& dirty)>;
+void setOverlayPainter(int control, Painter painter);
+// Marks `area` of the control to be painted again. On the UI thread the paint
+// happens before the call returns; from another thread, at the UI thread's
+// next dispatch.
+void invalidateArea(int control, const Area& area);
 
 // ---- Events and timers -------------------------------------------------------------
 

@@ -79,6 +79,10 @@ struct World {
   // there, as a window's messages are on Win32.
   std::map<int, std::thread::id> windowOwners;
   std::deque<Call*> calls;
+
+  // Work posted for the UI thread, in order, and the painters of pictures.
+  std::deque<std::function<void()>> posts;
+  std::map<int, Painter> painters;
 };
 
 World& world() {
@@ -116,6 +120,20 @@ void serveCalls(World& w, std::unique_lock<std::mutex>& lock) {
     (*call->work)();
     lock.lock();
     call->done = true;
+    w.changed.notify_all();
+  }
+}
+
+// Runs the work posted for the UI thread, when the calling thread is the
+// program's. Called with the lock held; releases it while each piece runs.
+void servePosts(World& w, std::unique_lock<std::mutex>& lock) {
+  if (!onProgramThread(w)) return;
+  while (!w.posts.empty()) {
+    std::function<void()> work = std::move(w.posts.front());
+    w.posts.pop_front();
+    lock.unlock();
+    work();
+    lock.lock();
     w.changed.notify_all();
   }
 }
@@ -213,6 +231,8 @@ void reset() {
   w.fonts.clear();
   w.images.clear();
   w.timers.clear();
+  w.posts.clear();
+  w.painters.clear();
   w.now = 0;
   w.events.clear();
   w.ticks.clear();
@@ -313,7 +333,7 @@ bool waitIdle(int timeoutMs) {
   std::unique_lock lock(w.mutex);
   return w.changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty() &&
-                                !hasCallsFor(w, w.programThread));
+                                w.posts.empty() && !hasCallsFor(w, w.programThread));
   });
 }
 
@@ -480,7 +500,8 @@ std::vector<TimerState> runningTimers() {
   World& w = world();
   std::lock_guard lock(w.mutex);
   std::vector<TimerState> result;
-  for (const auto& [key, timer] : w.timers) result.push_back({timer.window, timer.timer, timer.period});
+  for (const auto& [key, timer] : w.timers)
+    result.push_back({timer.window, timer.timer, timer.period});
   return result;
 }
 
@@ -532,6 +553,7 @@ void releaseAll() {
   std::lock_guard lock(w.mutex);
   for (auto& [number, window] : w.windows) window.open = false;
   w.timers.clear();
+  w.posts.clear();
 }
 
 bool openWindow(int window, const WindowSpec& spec) {
@@ -576,7 +598,6 @@ void postClose(int window) {
   w.events.push_back({kEventClose, window, 0});
   w.changed.notify_all();
 }
-
 
 bool windowExists(int window) {
   auto& w = world();
@@ -821,6 +842,8 @@ Surface::Surface(int window) : window_(window) {
   if (windowExists(window)) handle_ = this;
 }
 
+Surface::Surface(int window, void*) : Surface(window) { borrowed_ = true; }
+
 Surface::~Surface() = default;
 
 void Surface::drawImage(int image, int x, int y, int width, int height) {
@@ -869,6 +892,7 @@ std::optional<Event> nextEvent(std::optional<std::chrono::steady_clock::time_poi
   std::unique_lock lock(w.mutex);
   for (;;) {
     headless::serveCalls(w, lock);
+    headless::servePosts(w, lock);
     const bool programThread = headless::onProgramThread(w);
     if (programThread && !w.ticks.empty()) {
       const auto key = w.ticks.front();
@@ -922,6 +946,7 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
     {
       std::unique_lock lock(w.mutex);
       headless::serveCalls(w, lock);
+      headless::servePosts(w, lock);
     }
     if (done()) return true;
     if (std::chrono::steady_clock::now() >= deadline) return done();
@@ -966,7 +991,9 @@ int messageBox(std::string_view caption, std::string_view text, int kind) {
     record.scripted = true;
     w.boxAnswers.pop_front();
   } else {
-    record.answer = kind == kBoxYesNoCancel ? kAnswerCancel : kind == kBoxYesNo ? kAnswerNo : kAnswerOk;
+    record.answer = kind == kBoxYesNoCancel ? kAnswerCancel
+                    : kind == kBoxYesNo     ? kAnswerNo
+                                            : kAnswerOk;
   }
   w.boxes.push_back(record);
   return record.answer;
@@ -999,6 +1026,65 @@ void openWebAddress(std::string_view address) {
   auto& w = world();
   std::lock_guard lock(w.mutex);
   w.addresses.emplace_back(address);
+}
+
+// Without a program thread (handlers called straight from a test) there is
+// no loop to serve a queue: posted work runs at once, as window calls do.
+void postToUi(std::function<void()> work) {
+  auto& w = world();
+  std::unique_lock lock(w.mutex);
+  if (!w.programActive) {
+    lock.unlock();
+    work();
+    return;
+  }
+  w.posts.push_back(std::move(work));
+  w.changed.notify_all();
+}
+
+void setOverlayPainter(int control, Painter painter) {
+  auto& w = world();
+  std::lock_guard lock(w.mutex);
+  w.painters[control] = std::move(painter);
+}
+
+namespace {
+
+// One paint at a time, as on the one UI thread.
+std::mutex& paintMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+void paintOverlay(int control, const Area& area) {
+  Painter painter;
+  int window = -1;
+  {
+    auto& w = world();
+    std::lock_guard lock(w.mutex);
+    const auto it = w.painters.find(control);
+    const auto record = w.controls.find(control);
+    if (it == w.painters.end() || record == w.controls.end()) return;
+    painter = it->second;
+    window = record->second.window;
+  }
+  std::lock_guard paint(paintMutex());
+  Surface surface(window, nullptr);
+  if (surface.valid()) painter(surface, area);
+}
+
+}  // namespace
+
+void invalidateArea(int control, const Area& area) {
+  auto& w = world();
+  std::unique_lock lock(w.mutex);
+  if (w.programActive && !headless::onProgramThread(w)) {
+    w.posts.push_back([control, area] { paintOverlay(control, area); });
+    w.changed.notify_all();
+    return;
+  }
+  lock.unlock();
+  paintOverlay(control, area);
 }
 
 }  // namespace platform

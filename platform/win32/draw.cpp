@@ -125,8 +125,11 @@ Surface::Surface(int window) : window_(window) {
   }
 }
 
+Surface::Surface(int window, void* paintContext)
+    : handle_(paintContext), window_(window), borrowed_(true) {}
+
 Surface::~Surface() {
-  if (!handle_) return;
+  if (!handle_ || borrowed_) return;
   // Released to the window it came from, even when that window has closed
   // meanwhile and its number no longer leads to it.
   ReleaseDC(static_cast<HWND>(owner_), static_cast<HDC>(handle_));

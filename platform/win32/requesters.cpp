@@ -128,10 +128,10 @@ using namespace platform::win32;
 
 int messageBox(std::string_view caption, std::string_view text, int kind) {
   HWND owner = requesterOwner();
-  // A box of a worker thread is not owned by a window of another thread: on
-  // closing, a box gives its owner back to the user, and the main window must
-  // stay disabled until the worker (the verification) enables it itself.
-  if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId()) owner = nullptr;
+  // On closing, a box enables its owner again: a window the program has
+  // disabled (the main window during a verification) must stay so until the
+  // program itself enables it, and is not given as the owner.
+  if (owner && !IsWindowEnabled(owner)) owner = nullptr;
   ThreadWindowsDisabled others(owner);
   return MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(),
                      static_cast<UINT>(kind) | MB_SETFOREGROUND);

@@ -242,10 +242,11 @@ bool initialise() {
                                 ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES |
                                     ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
-  return registerClasses();
+  return registerClasses() && createUiQueue();
 }
 
 void releaseAll() {
+  destroyUiQueue();
   auto& r = registry();
   std::map<int, WindowRecord> windows;
   {

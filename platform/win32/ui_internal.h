@@ -61,6 +61,11 @@ HWND controlParent(int window);
 HWND controlHandle(int control);
 int windowNumber(HWND hwnd);
 
+// The UI thread's queue of posted work (ui_queue.cpp): made by initialise on
+// the UI thread, gone with releaseAll.
+bool createUiQueue();
+void destroyUiQueue();
+
 // Runs `work` on the thread that owns `hwnd` and waits for it; at once when
 // the caller is that thread.
 void runOnOwnerThread(HWND hwnd, const std::function<void()>& work);

@@ -1,0 +1,109 @@
+// Painting over a picture control: the control's own paint is taken over, so
+// its picture and the texts on top of it are drawn into the one device
+// context of its paint request.
+#include <commctrl.h>
+
+#include <map>
+#include <mutex>
+
+#include "platform/win32/ui_internal.h"
+
+namespace platform::win32 {
+namespace {
+
+constexpr UINT_PTR kOverlaySubclass = 2;
+
+struct Overlays {
+  std::mutex mutex;
+  std::map<int, Painter> painters;
+};
+
+Overlays& overlays() {
+  static auto* instance = new Overlays;
+  return *instance;
+}
+
+// The control's picture at its natural size from the top-left corner, as the
+// picture control draws it.
+void drawPicture(HWND control, HDC dc) {
+  auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
+  BITMAP info{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
+  HDC memory = CreateCompatibleDC(dc);
+  if (!memory) return;
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  DeleteDC(memory);
+}
+
+void paint(HWND control, int number) {
+  Painter painter;
+  {
+    Overlays& o = overlays();
+    std::lock_guard lock(o.mutex);
+    const auto it = o.painters.find(number);
+    if (it != o.painters.end()) painter = it->second;
+  }
+  PAINTSTRUCT ps{};
+  HDC dc = BeginPaint(control, &ps);
+  if (!dc) return;
+  drawPicture(control, dc);
+  if (painter) {
+    const RECT& r = ps.rcPaint;
+    Surface surface(windowNumber(GetAncestor(control, GA_ROOT)), dc);
+    painter(surface, {r.left, r.top, r.right - r.left, r.bottom - r.top});
+  }
+  EndPaint(control, &ps);
+}
+
+LRESULT CALLBACK overlayProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR number) {
+  switch (message) {
+    case WM_PAINT:
+      paint(hwnd, static_cast<int>(number));
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // the paint covers every pixel with the picture
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, overlayProc, kOverlaySubclass);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+}  // namespace platform::win32
+
+namespace platform {
+
+using namespace platform::win32;
+
+void setOverlayPainter(int control, Painter painter) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return;
+  {
+    Overlays& o = overlays();
+    std::lock_guard lock(o.mutex);
+    o.painters[control] = std::move(painter);
+  }
+  // A control's subclass belongs to the thread that made it.
+  runOnOwnerThread(GetAncestor(hwnd, GA_ROOT), [&] {
+    SetWindowSubclass(hwnd, overlayProc, kOverlaySubclass, static_cast<DWORD_PTR>(control));
+    InvalidateRect(hwnd, nullptr, FALSE);
+  });
+}
+
+void invalidateArea(int control, const Area& area) {
+  HWND hwnd = controlHandle(control);
+  if (!hwnd) return;
+  const RECT rect{area.x, area.y, area.x + area.width, area.y + area.height};
+  // Any thread may mark the area; only the UI thread paints, at once when it
+  // is the caller, else at its next dispatch.
+  InvalidateRect(hwnd, &rect, FALSE);
+  if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) UpdateWindow(hwnd);
+}
+
+}  // namespace platform
