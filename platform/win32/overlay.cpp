@@ -2,6 +2,7 @@
 // its picture and the texts on top of it are drawn into the one device
 // context of its paint request.
 #include <commctrl.h>
+#include <windows.h>
 
 #include <map>
 #include <mutex>
@@ -92,6 +93,11 @@ void setOverlayPainter(int control, Painter painter) {
   // A control's subclass belongs to the thread that made it.
   runOnOwnerThread(GetAncestor(hwnd, GA_ROOT), [&] {
     SetWindowSubclass(hwnd, overlayProc, kOverlaySubclass, static_cast<DWORD_PTR>(control));
+    // The picture lies under the controls placed on it, and its paint leaves
+    // them out, whenever it paints.
+    SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_CLIPSIBLINGS);
+    SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
     InvalidateRect(hwnd, nullptr, FALSE);
   });
 }
