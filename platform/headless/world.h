@@ -1,0 +1,123 @@
+#pragma once
+// The headless backend's recorded world: everything the program showed, what
+// the test scripted, the virtual clock, and the carrying of calls and posted
+// work to the program's UI thread. Only platform/headless sees it.
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/headless/headless.h"
+
+namespace platform::headless {
+
+struct Timer {
+  int window = 0;
+  int timer = 0;
+  int period = 0;
+  std::int64_t nextDue = 0;
+  std::uint64_t order = 0;
+  std::function<void()> callback;
+};
+
+struct Menu {
+  std::vector<MenuEntry> entries;
+  std::map<int, bool> enabled;
+};
+
+// A window call made from a thread other than the window's own, waiting to be
+// run there.
+struct Call {
+  std::thread::id owner;
+  const std::function<void()>* work = nullptr;
+  bool done = false;
+};
+
+struct World {
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  std::map<int, WindowState> windows;
+  std::set<int> refusedWindows;  // windows that fail to open
+  std::map<int, ControlState> controls;
+  std::vector<int> creationOrder;
+  std::map<int, std::vector<std::string>> textHistory;
+  int container = 0;
+  std::map<int, StatusBarState> statusBars;
+  std::map<int, Menu> menus;
+  std::map<int, FontSpec> fonts;
+  std::map<int, Picture> images;
+  std::map<std::pair<int, int>, Timer> timers;
+  std::uint64_t timerOrder = 0;
+  std::int64_t now = 0;
+
+  std::deque<Event> events;
+  std::deque<std::pair<int, int>> ticks;
+  std::deque<int> boxAnswers;
+  std::deque<std::string> chooserAnswers;
+  Point cursor{100, 100};
+
+  std::vector<BoxRecord> boxes;
+  std::vector<ChooserRecord> choosers;
+  std::vector<DrawRecord> draws;
+  std::vector<MenuShown> menusShown;
+  std::vector<std::string> explored;
+  std::vector<std::string> addresses;
+
+  std::thread program;
+  std::thread::id programThread;
+  bool programActive = false;
+  bool uiWaiting = false;
+
+  // The thread that opened each window: its controls and timers are served
+  // there, as a window's messages are on Win32.
+  std::map<int, std::thread::id> windowOwners;
+  std::deque<Call*> calls;
+
+  // Work posted for the UI thread, in order, and the painters of pictures.
+  std::deque<std::function<void()>> posts;
+  std::map<int, Painter> painters;
+};
+
+World& world();
+bool onProgramThread(const World& w);
+// The thread that serves calls to `window`, when a program runs on a UI thread
+// of its own and the window belongs to another thread than the caller's.
+// Without a program thread (handlers called straight from a test) every call
+// runs at once on the calling thread.
+std::optional<std::thread::id> servingThread(const World& w, int window);
+// Runs the calls queued for the calling thread. Called with the lock held;
+// releases it while each call runs.
+void serveCalls(World& w, std::unique_lock<std::mutex>& lock);
+// Runs the work posted for the UI thread, when the calling thread is the
+// program's. Called with the lock held; releases it while each piece runs.
+void servePosts(World& w, std::unique_lock<std::mutex>& lock);
+bool hasCallsFor(const World& w, std::thread::id thread);
+// Runs `work` on the thread that owns `window` and waits for it, the way a
+// sent message waits on Win32: a worker that touches a control while the UI
+// thread is busy waits until the UI thread dispatches again.
+void runOnOwner(int window, const std::function<void()>& work);
+int windowOfControl(int control);
+bool controlReachable(const World& w, int number);
+void runTick(std::pair<int, int> key);
+void push(Event event);
+
+template <typename Result, typename Work>
+Result onControlOwner(int control, Work work) {
+  Result result{};
+  runOnOwner(windowOfControl(control), [&] { result = work(); });
+  return result;
+}
+
+template <typename Work>
+void onControlOwner(int control, Work work) {
+  runOnOwner(windowOfControl(control), [&] { work(); });
+}
+
+}  // namespace platform::headless
