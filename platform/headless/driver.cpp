@@ -42,7 +42,6 @@ void reset() {
   w.addresses.clear();
   w.programActive = false;
   w.uiWaiting = false;
-  w.windowOwners.clear();
   w.refusedWindows.clear();
   resetButtons();
 }

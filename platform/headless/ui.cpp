@@ -15,10 +15,10 @@ using headless::world;
 
 namespace {
 
-// Changes a control on the thread that owns its window.
+// Changes a control on the UI thread.
 template <typename Change>
 void changeControl(int number, Change change) {
-  headless::onControlOwner(number, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.controls.find(number);
@@ -26,10 +26,10 @@ void changeControl(int number, Change change) {
   });
 }
 
-// Reads a control on the thread that owns its window.
+// Reads a control on the UI thread.
 template <typename Result, typename Read>
 Result readControl(int number, Result missing, Read read) {
-  return headless::onControlOwner<Result>(number, [&] {
+  return headless::onUiThread<Result>([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.controls.find(number);
@@ -57,7 +57,6 @@ bool openWindow(int window, const WindowSpec& spec) {
   state.spec = spec;
   state.open = true;
   w.windows[window] = state;
-  w.windowOwners[window] = std::this_thread::get_id();
   return true;
 }
 
@@ -80,7 +79,7 @@ void closeWindowHere(int window) {
 }  // namespace
 
 void closeWindow(int window) {
-  headless::runOnOwner(window, [&] { closeWindowHere(window); });
+  headless::runOnUiThread([&] { closeWindowHere(window); });
 }
 
 void postClose(int window) {
@@ -100,7 +99,7 @@ bool windowExists(int window) {
 }
 
 void setWindowEnabled(int window, bool enabled) {
-  headless::runOnOwner(window, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.windows.find(window);
@@ -116,7 +115,7 @@ bool isWindowEnabled(int window) {
 }
 
 void updateWindowNow(int window) {
-  headless::runOnOwner(window, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.windows.find(window);
@@ -159,7 +158,7 @@ void closeContainer() {
 bool controlExists(int control) { return headless::hasControl(control); }
 
 void setText(int control, std::string_view text) {
-  headless::onControlOwner(control, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.controls.find(control);
@@ -243,14 +242,7 @@ bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdg
 }
 
 void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style) {
-  int window = -1;
-  {
-    auto& w = world();
-    std::lock_guard lock(w.mutex);
-    const auto it = w.statusBars.find(statusBar);
-    if (it != w.statusBars.end()) window = it->second.window;
-  }
-  headless::runOnOwner(window, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     const auto it = w.statusBars.find(statusBar);
@@ -369,19 +361,13 @@ void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour
   w.draws.push_back(record);
 }
 
-// The next event for a window of the calling thread. The program thread also
-// takes events for windows nobody opened and runs the timers; a worker thread
-// that opened a window (the journal window at the end of a verification) takes
-// that window's events.
 namespace {
 
-// The next event for a window of the calling thread, waiting until `deadline`
-// (none: without a limit). The program thread also takes events for windows
-// nobody opened and runs the timers; a worker thread that opened a window
-// (the journal window at the end of a verification) takes that window's events.
+// The next event, waiting until `deadline` (none: without a limit), on the
+// program's thread, which also serves the calls and posted work of other
+// threads and runs the timers.
 std::optional<Event> nextEvent(std::optional<std::chrono::steady_clock::time_point> deadline) {
   auto& w = world();
-  const auto me = std::this_thread::get_id();
   std::unique_lock lock(w.mutex);
   for (;;) {
     headless::serveCalls(w, lock);
@@ -395,14 +381,10 @@ std::optional<Event> nextEvent(std::optional<std::chrono::steady_clock::time_poi
       lock.lock();
       continue;
     }
-    const auto mine = std::find_if(w.events.begin(), w.events.end(), [&](const Event& event) {
-      const auto owner = w.windowOwners.find(event.window);
-      return owner == w.windowOwners.end() ? programThread || !w.programActive
-                                           : owner->second == me;
-    });
-    if (mine != w.events.end()) {
-      const Event event = *mine;
-      w.events.erase(mine);
+    // Every window belongs to the program's thread (to the test's without one).
+    if ((programThread || !w.programActive) && !w.events.empty()) {
+      const Event event = w.events.front();
+      w.events.pop_front();
       return event;
     }
     // Called straight from a test (no program thread): nothing more will come.
@@ -449,7 +431,7 @@ bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 void startTimer(int window, int timer, int milliseconds, std::function<void()> callback) {
-  headless::runOnOwner(window, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     headless::Timer record;
@@ -464,7 +446,7 @@ void startTimer(int window, int timer, int milliseconds, std::function<void()> c
 }
 
 void stopTimer(int window, int timer) {
-  headless::runOnOwner(window, [&] {
+  headless::runOnUiThread([&] {
     auto& w = world();
     std::lock_guard lock(w.mutex);
     w.timers.erase({window, timer});

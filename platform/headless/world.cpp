@@ -15,12 +15,9 @@ bool onProgramThread(const World& w) {
   return w.programActive && std::this_thread::get_id() == w.programThread;
 }
 
-std::optional<std::thread::id> servingThread(const World& w, int window) {
-  if (!w.programActive) return std::nullopt;
-  const auto it = w.windowOwners.find(window);
-  const std::thread::id owner = it == w.windowOwners.end() ? w.programThread : it->second;
-  if (owner == std::this_thread::get_id()) return std::nullopt;
-  return owner;
+std::optional<std::thread::id> servingThread(const World& w) {
+  if (!w.programActive || w.programThread == std::this_thread::get_id()) return std::nullopt;
+  return w.programThread;
 }
 
 void serveCalls(World& w, std::unique_lock<std::mutex>& lock) {
@@ -56,10 +53,10 @@ bool hasCallsFor(const World& w, std::thread::id thread) {
                      [&](const Call* call) { return call->owner == thread; });
 }
 
-void runOnOwner(int window, const std::function<void()>& work) {
+void runOnUiThread(const std::function<void()>& work) {
   World& w = world();
   std::unique_lock lock(w.mutex);
-  const auto owner = servingThread(w, window);
+  const auto owner = servingThread(w);
   if (!owner) {
     lock.unlock();
     work();
@@ -74,13 +71,6 @@ void runOnOwner(int window, const std::function<void()>& work) {
   w.calls.erase(std::find(w.calls.begin(), w.calls.end(), &call));
   lock.unlock();
   work();
-}
-
-int windowOfControl(int control) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(control);
-  return it == w.controls.end() ? -1 : it->second.window;
 }
 
 bool controlReachable(const World& w, int number) {

@@ -75,9 +75,6 @@ struct World {
   bool programActive = false;
   bool uiWaiting = false;
 
-  // The thread that opened each window: its controls and timers are served
-  // there, as a window's messages are on Win32.
-  std::map<int, std::thread::id> windowOwners;
   std::deque<Call*> calls;
 
   // Work posted for the UI thread, in order, and the painters of pictures.
@@ -87,11 +84,11 @@ struct World {
 
 World& world();
 bool onProgramThread(const World& w);
-// The thread that serves calls to `window`, when a program runs on a UI thread
-// of its own and the window belongs to another thread than the caller's.
+// The thread that serves window calls, when a program runs on a UI thread of
+// its own and the caller is another thread.
 // Without a program thread (handlers called straight from a test) every call
 // runs at once on the calling thread.
-std::optional<std::thread::id> servingThread(const World& w, int window);
+std::optional<std::thread::id> servingThread(const World& w);
 // Runs the calls queued for the calling thread. Called with the lock held;
 // releases it while each call runs.
 void serveCalls(World& w, std::unique_lock<std::mutex>& lock);
@@ -99,25 +96,19 @@ void serveCalls(World& w, std::unique_lock<std::mutex>& lock);
 // program's. Called with the lock held; releases it while each piece runs.
 void servePosts(World& w, std::unique_lock<std::mutex>& lock);
 bool hasCallsFor(const World& w, std::thread::id thread);
-// Runs `work` on the thread that owns `window` and waits for it, the way a
+// Runs `work` on the UI thread and waits for it, the way a
 // sent message waits on Win32: a worker that touches a control while the UI
 // thread is busy waits until the UI thread dispatches again.
-void runOnOwner(int window, const std::function<void()>& work);
-int windowOfControl(int control);
+void runOnUiThread(const std::function<void()>& work);
 bool controlReachable(const World& w, int number);
 void runTick(std::pair<int, int> key);
 void push(Event event);
 
 template <typename Result, typename Work>
-Result onControlOwner(int control, Work work) {
+Result onUiThread(Work work) {
   Result result{};
-  runOnOwner(windowOfControl(control), [&] { result = work(); });
+  runOnUiThread([&] { result = work(); });
   return result;
-}
-
-template <typename Work>
-void onControlOwner(int control, Work work) {
-  runOnOwner(windowOfControl(control), [&] { work(); });
 }
 
 }  // namespace platform::headless
