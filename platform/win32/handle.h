@@ -7,17 +7,19 @@
 
 namespace platform::win32 {
 
-// A kernel handle (file, folder) that closes itself; INVALID_HANDLE_VALUE
-// when it holds nothing.
-class Handle {
+// A handle released by `Release` when its owner goes; INVALID_HANDLE_VALUE
+// (or null) when it holds nothing. Movable, not copyable.
+template <BOOL(WINAPI* Release)(HANDLE)>
+class OwnedHandle {
  public:
-  Handle() = default;
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-  Handle& operator=(Handle&& other) noexcept {
+  OwnedHandle() = default;
+  explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+  ~OwnedHandle() { close(); }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  OwnedHandle(OwnedHandle&& other) noexcept
+      : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
+  OwnedHandle& operator=(OwnedHandle&& other) noexcept {
     if (this != &other) {
       close();
       handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
@@ -27,44 +29,20 @@ class Handle {
 
   HANDLE get() const { return handle_; }
   bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  // Closes now; false when the system reports the close as failed (which
-  // can be the first sign of a write that did not reach the disk).
+  // Releases now; false when the system reports the release as failed (for a
+  // file, possibly the first sign of a write that did not reach the disk).
   bool close() {
     const HANDLE handle = std::exchange(handle_, INVALID_HANDLE_VALUE);
-    return handle == INVALID_HANDLE_VALUE || handle == nullptr || CloseHandle(handle) != 0;
+    return handle == INVALID_HANDLE_VALUE || handle == nullptr || Release(handle) != 0;
   }
 
  private:
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-// A FindFirstFile search that ends itself.
-class FindHandle {
- public:
-  FindHandle() = default;
-  explicit FindHandle(HANDLE find) : find_(find) {}
-  ~FindHandle() { close(); }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  FindHandle(FindHandle&& other) noexcept
-      : find_(std::exchange(other.find_, INVALID_HANDLE_VALUE)) {}
-  FindHandle& operator=(FindHandle&& other) noexcept {
-    if (this != &other) {
-      close();
-      find_ = std::exchange(other.find_, INVALID_HANDLE_VALUE);
-    }
-    return *this;
-  }
-
-  HANDLE get() const { return find_; }
-  bool valid() const { return find_ != INVALID_HANDLE_VALUE; }
-  void close() {
-    const HANDLE find = std::exchange(find_, INVALID_HANDLE_VALUE);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-  }
-
- private:
-  HANDLE find_ = INVALID_HANDLE_VALUE;
-};
+// A kernel handle (file, folder).
+using Handle = OwnedHandle<CloseHandle>;
+// A FindFirstFile search.
+using FindHandle = OwnedHandle<FindClose>;
 
 }  // namespace platform::win32
