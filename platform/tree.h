@@ -40,6 +40,27 @@ enum class ListingDetail {
 
 struct PathIdentity;
 
+// What a tree call that succeeds or fails gives back: whether it did its work
+// and, when it did not, the system's error number (errno on POSIX,
+// GetLastError() on Win32) as it stood at the failing call, before any
+// clean-up; 0 when the failure is the program's own finding (a file that
+// changed while it was copied, say) or the call succeeded.
+struct TreeResult {
+  bool ok = false;
+  std::uint32_t error = 0;
+  explicit operator bool() const { return ok; }
+};
+
+// The same for a call with several outcomes: it stands for its outcome
+// wherever one is expected (a comparison, a switch), and carries the error
+// number beside it.
+template <typename Outcome>
+struct TreeOutcome {
+  Outcome outcome{};
+  std::uint32_t error = 0;
+  constexpr operator Outcome() const { return outcome; }
+};
+
 // One open folder listing. The entries "." and ".." are never returned.
 class FolderListing {
  public:
@@ -53,8 +74,8 @@ class FolderListing {
   // name). False when the folder cannot be listed, or when nothing at all
   // matches (an ordinary folder always matches "*" and "*.*" through its "."
   // entry, so an empty folder opens; an empty drive root does not).
-  bool open(std::string_view folder, std::string_view pattern,
-            ListingDetail detail = ListingDetail::sizes);
+  TreeResult open(std::string_view folder, std::string_view pattern,
+                  ListingDetail detail = ListingDetail::sizes);
   // The next entry in the order the file system gives them; false at the end.
   bool next(TreeEntry& entry);
   void close();
@@ -91,7 +112,7 @@ enum class FolderCreation { created, existed, failed };
 // Creates one folder level (the parent must exist). `existed` when a folder of
 // that name is already there (a bare drive such as "E:" included); `failed`
 // when the parent is missing, access is denied, or a file of that name exists.
-FolderCreation createFolder(std::string_view path);
+TreeOutcome<FolderCreation> createFolder(std::string_view path);
 
 // Gives an existing file the "normal" attributes (Win32: no read-only, hidden
 // or system bit; POSIX: writable by its owner) so that a copy can replace it.
@@ -114,8 +135,8 @@ enum class FileCopy { copied, failed, stopped };
 // its volume unmounted): the POSIX backend looks between chunks, so even a
 // large file ends within one chunk, and the temporary file is removed from
 // the folder it was made in, wherever that folder went.
-FileCopy copyWholeFile(std::string_view source, std::string_view target,
-                       bool replaceProtected = false);
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    bool replaceProtected = false);
 
 inline constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 

@@ -20,11 +20,10 @@ enum ButtonLayout : std::int64_t {
 // One per image button, attached to the button's window under the property
 // name below, owned by the button and freed when the button goes away.
 struct ButtonProperties {
-  std::int64_t control = 0;         // the button's control number
-  std::int64_t image = 0;           // image drawn as the icon
-  std::int64_t layout = 0;          // a ButtonLayout
-  std::uintptr_t previousProc = 0;  // the window procedure replaced by the button's own
-  std::int64_t hover = 0;           // 1 while the pointer is over the button
+  std::int64_t control = 0;  // the button's control number
+  std::int64_t image = 0;    // image drawn as the icon
+  std::int64_t layout = 0;   // a ButtonLayout
+  std::int64_t hover = 0;    // 1 while the pointer is over the button
 };
 
 inline constexpr char kButtonPropertyName[] = "BIGEPROPERTIES";

@@ -14,16 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/threads.h"
+#include "platform/tree_common.h"
 
 namespace platform {
 namespace {
-
-std::atomic<int> chunkDelayMs{0};
 
 // A path as a folder handle and a name inside it. The kernel refuses path
 // arguments of PATH_MAX (4096) bytes or more, which a deep tree exceeds; such a
@@ -82,6 +80,13 @@ int openPlace(std::string_view path, int flags, mode_t mode = 0) {
 bool statPlace(std::string_view path, struct stat& info, int flags) {
   const Place place(path);
   return place.valid() && fstatat(place.folder(), place.name(), &info, flags) == 0;
+}
+
+TreeResult failure(int error) { return {false, static_cast<std::uint32_t>(error)}; }
+
+template <typename Outcome>
+TreeOutcome<Outcome> outcome(Outcome value, int error = 0) {
+  return {value, static_cast<std::uint32_t>(error)};
 }
 
 bool isDotEntry(const char* name) {
@@ -262,38 +267,40 @@ void FolderListing::close() {
   state_ = nullptr;
 }
 
-bool FolderListing::open(std::string_view folder, std::string_view pattern, ListingDetail detail) {
+TreeResult FolderListing::open(std::string_view folder, std::string_view pattern,
+                               ListingDetail detail) {
   close();
-  if (folder.empty()) return false;
+  if (folder.empty()) return failure(ENOENT);
   const int fd = activeBranch ? activeBranch->openFolder(folder)
                               : openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return failure(errno);
   DIR* dir = fdopendir(fd);
   if (dir == nullptr) {
+    const int error = errno;
     ::close(fd);
-    return false;
+    return failure(error);
   }
   state_ = new State;
   state_->dir = dir;
   state_->pattern = pattern;
   state_->everyName = matchesAll(pattern);
   state_->detail = detail;
-  if (state_->everyName) return true;
+  if (state_->everyName) return {true, 0};
   // With a narrower pattern the listing only opens when something matches,
   // "." and ".." included, as a wildcard listing does on Windows.
   while (const dirent* item = readdir(dir)) {
     if (isDotEntry(item->d_name)) {
-      if (patternMatches(item->d_name, pattern)) return true;
+      if (patternMatches(item->d_name, pattern)) return {true, 0};
       continue;
     }
     if (patternMatches(item->d_name, pattern)) {
       describe(*state_, *item, state_->ahead);
       state_->haveAhead = true;
-      return true;
+      return {true, 0};
     }
   }
   close();
-  return false;
+  return failure(ENOENT);  // nothing matches
 }
 
 bool FolderListing::next(TreeEntry& entry) {
@@ -312,15 +319,16 @@ bool FolderListing::next(TreeEntry& entry) {
   return false;
 }
 
-FolderCreation createFolder(std::string_view path) {
+TreeOutcome<FolderCreation> createFolder(std::string_view path) {
+  errno = 0;
   const Place place(path);
-  if (!place.valid()) return FolderCreation::failed;
-  if (mkdirat(place.folder(), place.name(), 0777) == 0) return FolderCreation::created;
-  if (errno != EEXIST) return FolderCreation::failed;
+  if (!place.valid()) return outcome(FolderCreation::failed, errno != 0 ? errno : ENOENT);
+  if (mkdirat(place.folder(), place.name(), 0777) == 0) return outcome(FolderCreation::created);
+  if (errno != EEXIST) return outcome(FolderCreation::failed, errno);
   struct stat info {};
   return fstatat(place.folder(), place.name(), &info, 0) == 0 && S_ISDIR(info.st_mode)
-             ? FolderCreation::existed
-             : FolderCreation::failed;
+             ? outcome(FolderCreation::existed)
+             : outcome(FolderCreation::failed, EEXIST);
 }
 
 void makeNormal(std::string_view path) {
@@ -338,18 +346,10 @@ void makeNormal(std::string_view path) {
 namespace {
 
 std::string temporaryName() {
-  static std::atomic<std::uint64_t> counter{0};
-  const auto now =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
   static const auto process = static_cast<std::uint64_t>(getpid());
-  const std::uint64_t value =
-      (process << 40) ^ now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  char digits[kCopyTemporaryDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
-  std::string name(kCopyTemporaryPrefix);
-  name += digits;
-  name += kCopyTemporarySuffix;
-  return name;
+  return tree_common::temporaryName(
+      process,
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
 }
 
 bool writeAllAt(int fd, const char* data, std::size_t size, off_t at) {
@@ -398,6 +398,7 @@ FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
   while (from < to) {
     if (!threadCheckpoint()) return FileCopy::stopped;
     if (pump.watch != nullptr && pump.watch->known && !stillReachable(*pump.watch, out)) {
+      errno = ENOENT;  // the temporary file or its folder went away
       return FileCopy::failed;
     }
     const auto want =
@@ -426,9 +427,7 @@ FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
       return FileCopy::failed;
     }
     from += moved;
-    if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-    }
+    tree_common::afterChunk();
   }
   return FileCopy::copied;
 }
@@ -465,17 +464,22 @@ bool sameContentsStamp(const struct stat& before, const struct stat& after) {
 
 }  // namespace
 
-FileCopy copyWholeFile(std::string_view source, std::string_view target,
-                       [[maybe_unused]] bool replaceProtected) {
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    [[maybe_unused]] bool replaceProtected) {
   // A rename replaces a file whatever its permissions: nothing to reset here.
-  if (source.empty() || target.empty()) return FileCopy::failed;
+  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ENOENT);
   // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
   const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (in < 0) return FileCopy::failed;
+  if (in < 0) return outcome(FileCopy::failed, errno);
   struct stat info {};
-  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (fstat(in, &info) != 0) {
+    const int error = errno;
     ::close(in);
-    return FileCopy::failed;
+    return outcome(FileCopy::failed, error);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    ::close(in);
+    return outcome(FileCopy::failed, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
   }
   if (static_cast<std::uint64_t>(info.st_size) > kCopyChunkBytes) {
     posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -488,7 +492,9 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target,
   const std::size_t slash = target.rfind('/');
   const std::string folder(slash == std::string_view::npos ? "." : target.substr(0, slash + 1));
   const std::string name(slash == std::string_view::npos ? target : target.substr(slash + 1));
+  errno = 0;
   const int folderFd = name.empty() ? -1 : openPlace(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  int error = folderFd < 0 ? (errno != 0 ? errno : EISDIR) : 0;
   // Created with the source's permissions (less the umask, as any new file):
   // a read-only source gives a read-only copy, yet the open handle may write.
   const mode_t mode = info.st_mode & 0777;
@@ -497,13 +503,15 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target,
   for (int attempt = 0; attempt < 16 && out < 0 && folderFd >= 0; ++attempt) {
     temporary = temporaryName();
     out = openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (out < 0) error = errno;
     if (out < 0 && errno != EEXIST) break;
   }
   if (out < 0) {
     if (folderFd >= 0) ::close(folderFd);
     ::close(in);
-    return FileCopy::failed;
+    return outcome(FileCopy::failed, error);
   }
+  error = 0;
 
   // A file of one chunk is over before anything could be watched.
   TargetWatch watch;
@@ -515,27 +523,35 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target,
     watch.inode = folderInfo.st_ino;
     watch.known = true;
   }
-  FileCopy outcome = pumpContents(in, out, info, watch);
+  FileCopy result = pumpContents(in, out, info, watch);
+  if (result == FileCopy::failed) error = errno;
   // A file another program wrote meanwhile may have been read half old, half
   // new: such a copy is no copy of the file.
   struct stat after {};
-  if (outcome == FileCopy::copied && (fstat(in, &after) != 0 || !sameContentsStamp(info, after))) {
-    outcome = FileCopy::failed;
+  if (result == FileCopy::copied && fstat(in, &after) != 0) {
+    result = FileCopy::failed;
+    error = errno;
+  } else if (result == FileCopy::copied && !sameContentsStamp(info, after)) {
+    result = FileCopy::failed;  // no error of the system's
   }
   ::close(in);
-  if (outcome == FileCopy::copied) {
+  if (result == FileCopy::copied) {
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     futimens(out, times);
   }
   // A failed close can be the first sign of a write that did not reach the disk.
-  if (::close(out) != 0 && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome == FileCopy::copied &&
-      renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
-    outcome = FileCopy::failed;
+  if (::close(out) != 0 && result == FileCopy::copied) {
+    result = FileCopy::failed;
+    error = errno;
   }
-  if (outcome != FileCopy::copied) unlinkat(folderFd, temporary.c_str(), 0);
+  if (result == FileCopy::copied &&
+      renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
+    result = FileCopy::failed;
+    error = errno;
+  }
+  if (result != FileCopy::copied) unlinkat(folderFd, temporary.c_str(), 0);
   ::close(folderFd);
-  return outcome;
+  return outcome(result, result == FileCopy::failed ? error : 0);
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
@@ -607,15 +623,5 @@ std::string finalFolderPath(std::string_view path) {
   std::free(resolved);
   return result;
 }
-
-bool sameFolder(std::string_view first, std::string_view second) {
-  PathIdentity one;
-  PathIdentity two;
-  return folderIdentity(first, one) && folderIdentity(second, two) && one == two;
-}
-
-namespace testing {
-void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
-}  // namespace testing
 
 }  // namespace platform

@@ -29,20 +29,16 @@ widgets::ButtonProperties* propertiesOf(HWND button) {
   return static_cast<widgets::ButtonProperties*>(GetPropW(button, kPropertyName));
 }
 
-LRESULT CALLBACK imageButtonProc(HWND window, UINT message, WPARAM first, LPARAM second);
+constexpr UINT_PTR kSubclassId = 1;
 
-// Puts the button's own window procedure back and frees its record. Only
-// when the button's procedure is still ours: a subclass installed later (the
-// tooltip's) would otherwise be cut out of the chain while it still runs.
-bool detach(HWND button, widgets::ButtonProperties* record, bool force) {
-  const auto current = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(button, GWLP_WNDPROC));
-  if (current != imageButtonProc && !force) return false;
+LRESULT CALLBACK imageButtonSubclass(HWND window, UINT message, WPARAM first, LPARAM second,
+                                     UINT_PTR id, DWORD_PTR data);
+
+// Takes the button's subclass off and frees its record, as its window goes.
+void detach(HWND button, widgets::ButtonProperties* record) {
+  RemoveWindowSubclass(button, imageButtonSubclass, kSubclassId);
   RemovePropW(button, kPropertyName);
-  if (current == imageButtonProc) {
-    SetWindowLongPtrW(button, GWLP_WNDPROC, static_cast<LONG_PTR>(record->previousProc));
-  }
   delete record;
-  return true;
 }
 
 void repaint(HWND button, widgets::Repaint how) {
@@ -59,11 +55,10 @@ bool trackMouseLeave(HWND window, DWORD flags, DWORD hoverTime) {
   return TrackMouseEvent(&request) != FALSE;
 }
 
-LRESULT CALLBACK imageButtonProc(HWND window, UINT message, WPARAM first, LPARAM second) {
-  widgets::ButtonProperties* record = propertiesOf(window);
-  if (!record) return 0;
-  const auto previous = reinterpret_cast<WNDPROC>(record->previousProc);
-  const LRESULT result = CallWindowProcW(previous, window, message, first, second);
+LRESULT CALLBACK imageButtonSubclass(HWND window, UINT message, WPARAM first, LPARAM second,
+                                     UINT_PTR, DWORD_PTR data) {
+  auto* record = reinterpret_cast<widgets::ButtonProperties*>(data);
+  const LRESULT result = DefSubclassProc(window, message, first, second);
   switch (message) {
     case WM_THEMECHANGED:
     case WM_SYSCOLORCHANGE:
@@ -79,12 +74,8 @@ LRESULT CALLBACK imageButtonProc(HWND window, UINT message, WPARAM first, LPARAM
     case WM_MOUSELEAVE:
       repaint(window, widgets::onMouseLeave(*record).repaint);
       break;
-    case WM_DESTROY:
-      detach(window, record, false);
-      break;
     case WM_NCDESTROY:
-      // Still attached: a later subclass kept ours from leaving at WM_DESTROY.
-      detach(window, record, true);
+      detach(window, record);
       break;
     default:
       break;
@@ -129,12 +120,12 @@ void drawClassicFrame(HDC dc, const widgets::ClassicFrame& frame, HBRUSH face) {
 
 }  // namespace
 
-// Paints one image button from its draw request, on a device context of the
-// button's own window.
+// Paints one image button into the device context of its draw request,
+// leaving that context's state as it was handed over.
 void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
                       const widgets::ButtonProperties& record) {
   HWND button = request.hwndItem;
-  HDC dc = GetDC(button);
+  HDC dc = request.hDC;
   const RECT& item = request.rcItem;
 
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(button, WM_GETFONT, 0, 0));
@@ -167,11 +158,8 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
   input.textHeight = static_cast<int>(extent.cy);
   input.fontHeight = fontHeight;
   const widgets::ButtonPaint plan = widgets::planButtonPaint(input);
-  if (!dc) return;
-  if (!plan.paints) {
-    ReleaseDC(button, dc);
-    return;
-  }
+  if (!dc || !plan.paints) return;
+  const int saved = SaveDC(dc);
 
   HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
   if (face) FillRect(dc, &item, face);
@@ -204,7 +192,7 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
     const RECT focus{plan.focus.left, plan.focus.top, plan.focus.right, plan.focus.bottom};
     DrawFocusRect(dc, &focus);
   }
-  ReleaseDC(button, dc);
+  if (saved != 0) RestoreDC(dc, saved);
 }
 
 bool mainWindowCallback(HWND window, UINT message, WPARAM, LPARAM second, LRESULT* result) {
@@ -249,10 +237,16 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
   record->control = control;
   record->image = image;
   record->layout = layout;
-  // The property goes on first: the first message to the new procedure finds it.
+  // The property lets the main window's draw requests find the record; the
+  // subclass carries it itself.
   SetPropW(button, kPropertyName, record);
-  record->previousProc = static_cast<std::uintptr_t>(
-      SetWindowLongPtrW(button, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&win32::imageButtonProc)));
+  if (!SetWindowSubclass(button, win32::imageButtonSubclass, win32::kSubclassId,
+                         reinterpret_cast<DWORD_PTR>(record))) {
+    RemovePropW(button, kPropertyName);
+    delete record;
+    DestroyWindow(button);
+    return false;
+  }
   return true;
 }
 

@@ -6,16 +6,16 @@
 #include <windows.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/threads.h"
+#include "platform/tree_common.h"
 #include "platform/win32/copy_branch.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
@@ -26,27 +26,25 @@ using win32::longPath;
 using win32::narrow;
 using win32::widen;
 
-std::atomic<int> chunkDelayMs{0};
 std::atomic<win32::testing::CopyBranch> copyBranch{win32::testing::CopyBranch::probed};
 std::atomic<int> systemCopyCount{0};
+
+TreeResult failure(DWORD error) { return {false, error}; }
+
+template <typename Outcome>
+TreeOutcome<Outcome> outcome(Outcome value, DWORD error = 0) {
+  return {value, error};
+}
 
 bool isDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 std::string temporaryName() {
-  static std::atomic<std::uint64_t> counter{0};
   LARGE_INTEGER now{};
   QueryPerformanceCounter(&now);
-  const std::uint64_t value = (static_cast<std::uint64_t>(GetCurrentProcessId()) << 40) ^
-                              static_cast<std::uint64_t>(now.QuadPart) ^
-                              (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-  char digits[kCopyTemporaryDigits + 1];
-  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(value));
-  std::string name(kCopyTemporaryPrefix);
-  name += digits;
-  name += kCopyTemporarySuffix;
-  return name;
+  return tree_common::temporaryName(GetCurrentProcessId(),
+                                    static_cast<std::uint64_t>(now.QuadPart));
 }
 
 void deleteTemporary(const std::wstring& path) {
@@ -54,14 +52,14 @@ void deleteTemporary(const std::wstring& path) {
   DeleteFileW(path.c_str());
 }
 
-HANDLE findFirst(const std::wstring& specification, WIN32_FIND_DATAW& data) {
+win32::FindHandle findFirst(const std::wstring& specification, WIN32_FIND_DATAW& data) {
   HANDLE find = FindFirstFileExW(specification.c_str(), FindExInfoBasic, &data,
                                  FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (find == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER) {
     find = FindFirstFileExW(specification.c_str(), FindExInfoStandard, &data, FindExSearchNameMatch,
                             nullptr, 0);
   }
-  return find;
+  return win32::FindHandle(find);
 }
 
 // A folder with a reparse point is a link unless its tag is a cloud
@@ -79,22 +77,22 @@ bool isLink(const WIN32_FIND_DATAW& data) {
   return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == 0;
 }
 
-HANDLE openForIdentity(const std::wstring& path) {
-  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+win32::Handle openForIdentity(const std::wstring& path) {
+  return win32::Handle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 
 bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) {
   // A folder is opened by its name without a trailing backslash, a root
   // ("\\?\C:\") with it.
   if (path.size() > 7 && path.back() == L'\\') path.pop_back();
-  const HANDLE handle = openForIdentity(path);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  win32::Handle handle = openForIdentity(path);
+  if (!handle.valid()) return false;
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
+  const bool ok = GetFileInformationByHandle(handle.get(), &info) != 0 &&
                   (!folderOnly || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
-  CloseHandle(handle);
+  handle.close();
   if (!ok) return false;
   identity.volume = info.dwVolumeSerialNumber;
   identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
@@ -104,7 +102,7 @@ bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) 
 }  // namespace
 
 struct FolderListing::State {
-  HANDLE find = INVALID_HANDLE_VALUE;
+  win32::FindHandle find;
   WIN32_FIND_DATAW data{};
   bool haveData = false;  // the entry FindFirstFileExW gave, not returned yet
   std::wstring folder;    // long form, ending with a backslash
@@ -114,26 +112,26 @@ FolderListing::~FolderListing() { close(); }
 
 void FolderListing::close() {
   if (state_ == nullptr) return;
-  if (state_->find != INVALID_HANDLE_VALUE) FindClose(state_->find);
   delete state_;
   state_ = nullptr;
 }
 
-bool FolderListing::open(std::string_view folder, std::string_view pattern,
-                         [[maybe_unused]] ListingDetail detail) {
+TreeResult FolderListing::open(std::string_view folder, std::string_view pattern,
+                               [[maybe_unused]] ListingDetail detail) {
   close();
-  if (folder.empty()) return false;
+  if (folder.empty()) return failure(ERROR_PATH_NOT_FOUND);
   auto* state = new State;
   state->folder = longPath(folder);
   if (state->folder.back() != L'\\') state->folder += L'\\';
   state->find = findFirst(state->folder + widen(pattern.empty() ? "*.*" : pattern), state->data);
-  if (state->find == INVALID_HANDLE_VALUE) {
+  if (!state->find.valid()) {
+    const DWORD error = GetLastError();
     delete state;
-    return false;
+    return failure(error);
   }
   state->haveData = true;
   state_ = state;
-  return true;
+  return {true, 0};
 }
 
 bool FolderListing::next(TreeEntry& entry) {
@@ -141,7 +139,7 @@ bool FolderListing::next(TreeEntry& entry) {
   for (;;) {
     if (state_->haveData) {
       state_->haveData = false;
-    } else if (!FindNextFileW(state_->find, &state_->data)) {
+    } else if (!FindNextFileW(state_->find.get(), &state_->data)) {
       return false;
     }
     const WIN32_FIND_DATAW& data = state_->data;
@@ -157,28 +155,28 @@ bool FolderListing::next(TreeEntry& entry) {
       // The listing gives the link's own size (0); the copy carries the file
       // it points to, so that is the size that counts.
       entry.size = 0;
-      const HANDLE file =
-          CreateFileW((state_->folder + data.cFileName).c_str(), FILE_READ_ATTRIBUTES,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, 0, nullptr);
-      if (file != INVALID_HANDLE_VALUE) {
-        LARGE_INTEGER size{};
-        if (GetFileSizeEx(file, &size)) entry.size = static_cast<std::uint64_t>(size.QuadPart);
-        CloseHandle(file);
+      const win32::Handle file(CreateFileW((state_->folder + data.cFileName).c_str(),
+                                           FILE_READ_ATTRIBUTES,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+      LARGE_INTEGER size{};
+      if (file.valid() && GetFileSizeEx(file.get(), &size)) {
+        entry.size = static_cast<std::uint64_t>(size.QuadPart);
       }
     }
     return true;
   }
 }
 
-FolderCreation createFolder(std::string_view path) {
+TreeOutcome<FolderCreation> createFolder(std::string_view path) {
   const std::wstring wide = longPath(path);
-  if (wide.empty()) return FolderCreation::failed;
-  if (CreateDirectoryW(wide.c_str(), nullptr)) return FolderCreation::created;
+  if (wide.empty()) return outcome(FolderCreation::failed, ERROR_PATH_NOT_FOUND);
+  if (CreateDirectoryW(wide.c_str(), nullptr)) return outcome(FolderCreation::created);
+  const DWORD error = GetLastError();
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-             ? FolderCreation::existed
-             : FolderCreation::failed;
+             ? outcome(FolderCreation::existed)
+             : outcome(FolderCreation::failed, error);
 }
 
 void makeNormal(std::string_view path) {
@@ -208,20 +206,22 @@ bool writeAll(HANDLE file, const char* data, DWORD size) {
 // The engine's own loop, for where the system's copy cannot be paused: the
 // checkpoint before each chunk makes a pause or a stop take effect within one
 // chunk.
-FileCopy pumpContents(HANDLE in, HANDLE out) {
+FileCopy pumpContents(HANDLE in, HANDLE out, DWORD& error) {
   thread_local std::vector<char> buffer;
   if (buffer.empty()) buffer.resize(kCopyChunkBytes);
   for (;;) {
     if (!threadCheckpoint()) return FileCopy::stopped;
     DWORD got = 0;
     if (!ReadFile(in, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      error = GetLastError();
       return FileCopy::failed;
     }
     if (got == 0) return FileCopy::copied;
-    if (!writeAll(out, buffer.data(), got)) return FileCopy::failed;
-    if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    if (!writeAll(out, buffer.data(), got)) {
+      error = GetLastError();
+      return FileCopy::failed;
     }
+    tree_common::afterChunk();
   }
 }
 
@@ -238,9 +238,7 @@ DWORD CALLBACK onCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE
     progress->stopped = true;
     return PROGRESS_CANCEL;
   }
-  if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
-  }
+  tree_common::afterChunk();
   return PROGRESS_CONTINUE;
 }
 
@@ -255,12 +253,12 @@ bool systemCopyAnswersProgress() {
     if (length == 0 || length > MAX_PATH) return true;  // as Windows does
     const std::wstring from = std::wstring(folder) + widen(temporaryName());
     const std::wstring to = std::wstring(folder) + widen(temporaryName());
-    const HANDLE file = CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return true;
+    win32::Handle file(CreateFileW(from.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_TEMPORARY, nullptr));
+    if (!file.valid()) return true;
     DWORD written = 0;
-    WriteFile(file, "probe", 5, &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), "probe", 5, &written, nullptr);
+    file.close();
     Progress progress;
     BOOL cancel = FALSE;
     const bool copied = CopyFileExW(from.c_str(), to.c_str(), onCopyProgress, &progress, &cancel,
@@ -298,9 +296,15 @@ bool readStamp(HANDLE file, SourceStamp& stamp) {
   return true;
 }
 
-bool unchanged(HANDLE file, const SourceStamp& before) {
+// A failed query leaves its error number in `error`; a file that changed
+// leaves it alone.
+bool unchanged(HANDLE file, const SourceStamp& before, DWORD& error) {
   SourceStamp after;
-  return readStamp(file, after) && after.size.QuadPart == before.size.QuadPart &&
+  if (!readStamp(file, after)) {
+    error = GetLastError();
+    return false;
+  }
+  return after.size.QuadPart == before.size.QuadPart &&
          after.lastWrite.QuadPart == before.lastWrite.QuadPart;
 }
 
@@ -322,8 +326,8 @@ DWORD unprotect(const std::wstring& target) {
 // The system's copy into a new temporary file beside the target: it carries
 // what the engine's own loop cannot (named streams, encryption, sparseness,
 // compression, attributes and times).
-FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
-                    std::wstring& temporary) {
+FileCopy systemCopy(const std::wstring& source, const std::wstring& folder, std::wstring& temporary,
+                    DWORD& failure) {
   for (int attempt = 0; attempt < 16; ++attempt) {
     temporary = folder + widen(temporaryName());
     Progress progress;
@@ -334,6 +338,7 @@ FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
       return FileCopy::copied;
     }
     const DWORD error = GetLastError();
+    failure = error;
     if (progress.stopped || error == ERROR_REQUEST_ABORTED) {
       return progress.stopped ? FileCopy::stopped : FileCopy::failed;
     }
@@ -346,35 +351,37 @@ FileCopy systemCopy(const std::wstring& source, const std::wstring& folder,
 // Renames the complete temporary file over the target. A protected target is
 // made normal only now, right before it is replaced, and gets its attributes
 // back if the rename fails.
-bool replaceTarget(const std::wstring& temporary, const std::wstring& target,
-                   bool replaceProtected) {
+bool replaceTarget(const std::wstring& temporary, const std::wstring& target, bool replaceProtected,
+                   DWORD& error) {
   const DWORD old = replaceProtected ? unprotect(target) : 0;
   if (MoveFileExW(temporary.c_str(), target.c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return true;
   }
+  error = GetLastError();
   if (old != 0) SetFileAttributesW(target.c_str(), old);
   return false;
 }
 
-FileCopy copyThroughSystem(HANDLE in, const SourceStamp& stamp, const std::wstring& source,
-                           const std::wstring& folder, const std::wstring& target,
-                           bool replaceProtected) {
+TreeOutcome<FileCopy> copyThroughSystem(win32::Handle in, const SourceStamp& stamp,
+                                        const std::wstring& source, const std::wstring& folder,
+                                        const std::wstring& target, bool replaceProtected) {
   std::wstring temporary;
-  FileCopy outcome = systemCopy(source, folder, temporary);
-  if (outcome == FileCopy::copied && !unchanged(in, stamp)) outcome = FileCopy::failed;
-  CloseHandle(in);
-  if (outcome == FileCopy::copied && !replaceTarget(temporary, target, replaceProtected)) {
-    outcome = FileCopy::failed;
+  DWORD error = 0;
+  FileCopy result = systemCopy(source, folder, temporary, error);
+  if (result == FileCopy::copied && !unchanged(in.get(), stamp, error)) result = FileCopy::failed;
+  in.close();
+  if (result == FileCopy::copied && !replaceTarget(temporary, target, replaceProtected, error)) {
+    result = FileCopy::failed;
   }
-  if (outcome != FileCopy::copied && !temporary.empty()) deleteTemporary(temporary);
-  return outcome;
+  if (result != FileCopy::copied && !temporary.empty()) deleteTemporary(temporary);
+  return outcome(result, result == FileCopy::failed ? error : 0);
 }
 
 // Renames the open file over `target` through its handle, which spares the
 // open, query and close a rename by name costs. As in replaceTarget, a
 // protected target is made normal only when it refused the first try.
-bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtected) {
+bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtected, DWORD& error) {
   const std::size_t nameBytes = target.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(offsetof(FILE_RENAME_INFO, FileName) + nameBytes +
                                     sizeof(wchar_t));
@@ -385,10 +392,12 @@ bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtect
   std::memcpy(rename->FileName, target.c_str(), nameBytes + sizeof(wchar_t));
   const DWORD size = static_cast<DWORD>(buffer.size());
   if (SetFileInformationByHandle(file, FileRenameInfo, rename, size)) return true;
+  error = GetLastError();
   if (!replaceProtected) return false;
   const DWORD old = unprotect(target);
   if (old == 0) return false;
   if (SetFileInformationByHandle(file, FileRenameInfo, rename, size)) return true;
+  error = GetLastError();
   SetFileAttributesW(target.c_str(), old);
   return false;
 }
@@ -396,22 +405,24 @@ bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtect
 // The engine's own copy: the contents pumped into a new temporary file, whose
 // time and attributes are then set and which is renamed over the target, all
 // through the one handle it was created with.
-FileCopy ownCopy(HANDLE in, const SourceStamp& stamp, const std::wstring& folder,
-                 const std::wstring& target, bool replaceProtected) {
+TreeOutcome<FileCopy> ownCopy(win32::Handle in, const SourceStamp& stamp,
+                              const std::wstring& folder, const std::wstring& target,
+                              bool replaceProtected) {
   std::wstring temporary;
-  HANDLE out = INVALID_HANDLE_VALUE;
-  for (int attempt = 0; attempt < 16 && out == INVALID_HANDLE_VALUE; ++attempt) {
+  win32::Handle out;
+  DWORD error = 0;
+  for (int attempt = 0; attempt < 16 && !out.valid(); ++attempt) {
     temporary = folder + widen(temporaryName());
-    out = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (out == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    out =
+        win32::Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!out.valid()) error = GetLastError();
+    if (!out.valid() && error != ERROR_FILE_EXISTS) break;
   }
-  if (out == INVALID_HANDLE_VALUE) {
-    CloseHandle(in);
-    return FileCopy::failed;
-  }
-  FileCopy outcome = pumpContents(in, out);
-  if (outcome == FileCopy::copied) {
+  if (!out.valid()) return outcome(FileCopy::failed, error);
+  error = 0;
+  FileCopy result = pumpContents(in.get(), out.get(), error);
+  if (result == FileCopy::copied) {
     constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
@@ -419,38 +430,41 @@ FileCopy ownCopy(HANDLE in, const SourceStamp& stamp, const std::wstring& folder
     basic.LastWriteTime = stamp.lastWrite;
     basic.FileAttributes =
         (stamp.attributes & kCarried) == 0 ? FILE_ATTRIBUTE_NORMAL : stamp.attributes & kCarried;
-    if (!SetFileInformationByHandle(out, FileBasicInfo, &basic, sizeof basic)) {
-      outcome = FileCopy::failed;
+    if (!SetFileInformationByHandle(out.get(), FileBasicInfo, &basic, sizeof basic)) {
+      result = FileCopy::failed;
+      error = GetLastError();
     }
   }
-  if (outcome == FileCopy::copied && !unchanged(in, stamp)) outcome = FileCopy::failed;
-  CloseHandle(in);
-  if (outcome == FileCopy::copied && !renameOpenFile(out, target, replaceProtected)) {
-    outcome = FileCopy::failed;
+  if (result == FileCopy::copied && !unchanged(in.get(), stamp, error)) result = FileCopy::failed;
+  in.close();
+  if (result == FileCopy::copied && !renameOpenFile(out.get(), target, replaceProtected, error)) {
+    result = FileCopy::failed;
   }
   // Every write was taken before the rename; a close that fails now is still
   // reported.
-  if (!CloseHandle(out) && outcome == FileCopy::copied) outcome = FileCopy::failed;
-  if (outcome != FileCopy::copied) deleteTemporary(temporary);
-  return outcome;
+  if (!out.close() && result == FileCopy::copied) {
+    result = FileCopy::failed;
+    error = GetLastError();
+  }
+  if (result != FileCopy::copied) deleteTemporary(temporary);
+  return outcome(result, result == FileCopy::failed ? error : 0);
 }
 
 }  // namespace
 
-FileCopy copyWholeFile(std::string_view source, std::string_view target, bool replaceProtected) {
-  if (source.empty() || target.empty()) return FileCopy::failed;
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    bool replaceProtected) {
+  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
   const std::wstring sourcePath = longPath(source);
   const std::wstring targetPath = longPath(target);
   // Other programs may read the file meanwhile, but not write it: a file being
   // written cannot be copied whole, and is not reported as copied.
-  const HANDLE in = CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return FileCopy::failed;
+  win32::Handle in(CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!in.valid()) return outcome(FileCopy::failed, GetLastError());
   SourceStamp stamp;
-  if (!readStamp(in, stamp) || stamp.folder) {
-    CloseHandle(in);
-    return FileCopy::failed;
-  }
+  if (!readStamp(in.get(), stamp)) return outcome(FileCopy::failed, GetLastError());
+  if (stamp.folder) return outcome(FileCopy::failed, ERROR_ACCESS_DENIED);
   // The temporary file goes into the target's own folder, so the final move
   // is a rename within one volume that replaces the target in one step.
   const std::wstring folder = targetPath.substr(0, targetPath.rfind(L'\\') + 1);
@@ -458,9 +472,9 @@ FileCopy copyWholeFile(std::string_view source, std::string_view target, bool re
   const bool throughSystem = branch == win32::testing::CopyBranch::probed
                                  ? systemCopyAnswersProgress()
                                  : branch == win32::testing::CopyBranch::systemCopy;
-  return throughSystem
-             ? copyThroughSystem(in, stamp, sourcePath, folder, targetPath, replaceProtected)
-             : ownCopy(in, stamp, folder, targetPath, replaceProtected);
+  return throughSystem ? copyThroughSystem(std::move(in), stamp, sourcePath, folder, targetPath,
+                                           replaceProtected)
+                       : ownCopy(std::move(in), stamp, folder, targetPath, replaceProtected);
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
@@ -470,8 +484,8 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
   std::wstring sourceWide = sourceFolder.empty() ? std::wstring() : longPath(sourceFolder);
   if (!sourceWide.empty() && sourceWide.back() != L'\\') sourceWide += L'\\';
   WIN32_FIND_DATAW data{};
-  const HANDLE find = findFirst(wide + widen(kCopyTemporaryPrefix) + L"*", data);
-  if (find == INVALID_HANDLE_VALUE) return 0;
+  const win32::FindHandle find = findFirst(wide + widen(kCopyTemporaryPrefix) + L"*", data);
+  if (!find.valid()) return 0;
   int removed = 0;
   do {
     if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0 ||
@@ -486,8 +500,7 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
     const std::wstring path = wide + data.cFileName;
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileW(path.c_str())) ++removed;
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
+  } while (FindNextFileW(find.get(), &data));
   return removed;
 }
 
@@ -505,13 +518,13 @@ bool folderIdentity(std::string_view path, PathIdentity& identity) {
 
 std::string finalFolderPath(std::string_view path) {
   if (path.empty()) return {};
-  const HANDLE handle = openForIdentity(longPath(path));
-  if (handle == INVALID_HANDLE_VALUE) return {};
+  win32::Handle handle = openForIdentity(longPath(path));
+  if (!handle.valid()) return {};
   std::wstring final(32768, L'\0');
   const DWORD length =
-      GetFinalPathNameByHandleW(handle, final.data(), static_cast<DWORD>(final.size()),
+      GetFinalPathNameByHandleW(handle.get(), final.data(), static_cast<DWORD>(final.size()),
                                 FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  CloseHandle(handle);
+  handle.close();
   if (length == 0 || length >= final.size()) return {};
   final.resize(length);
   // Back from the long form to the ordinary one the program's paths use.
@@ -522,16 +535,6 @@ std::string finalFolderPath(std::string_view path) {
   }
   return narrow(final);
 }
-
-bool sameFolder(std::string_view first, std::string_view second) {
-  PathIdentity one;
-  PathIdentity two;
-  return folderIdentity(first, one) && folderIdentity(second, two) && one == two;
-}
-
-namespace testing {
-void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
-}  // namespace testing
 
 namespace win32::testing {
 void useCopyBranch(CopyBranch branch) { copyBranch.store(branch); }

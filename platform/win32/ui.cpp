@@ -26,6 +26,18 @@ COLORREF toColorRef(Rgb colour) { return RGB(colour.r, colour.g, colour.b); }
 
 void pushEvent(int code, int window, int id) { eventsOfThread.push_back({code, window, id}); }
 
+// A top-level window keeps its number, plus one, in GWLP_USERDATA (0: none
+// yet). The registry must still hold that window under that number: a window
+// that was closed, or one that is not ours, has none. With the registry
+// locked.
+int numberLocked(const Registry& r, HWND hwnd) {
+  const LONG_PTR stored = hwnd ? GetWindowLongPtrW(hwnd, GWLP_USERDATA) : 0;
+  if (stored <= 0) return -1;
+  const int number = static_cast<int>(stored - 1);
+  const auto it = r.windows.find(number);
+  return it != r.windows.end() && it->second.hwnd == hwnd ? number : -1;
+}
+
 // Colours of edit fields, labels and panels, answered for WM_CTLCOLOR*.
 LRESULT controlColours(HWND control, HDC dc, bool* handled) {
   auto& r = registry();
@@ -49,12 +61,7 @@ void runTimer(HWND hwnd, UINT_PTR timer) {
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    const int window = [&] {
-      for (const auto& [number, record] : r.windows) {
-        if (record.hwnd == hwnd) return number;
-      }
-      return -1;
-    }();
+    const int window = numberLocked(r, hwnd);
     const auto it = r.timers.find({window, static_cast<int>(timer)});
     if (it == r.timers.end()) return;
     callback = it->second;  // a copy: the callback may stop its own timer
@@ -69,8 +76,8 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       bool handled = false;
-      *result = controlColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam),
-                               &handled);
+      *result =
+          controlColours(reinterpret_cast<HWND>(lParam), reinterpret_cast<HDC>(wParam), &handled);
       return handled;
     }
     case WM_COMMAND: {
@@ -107,12 +114,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
       int window = -1;
       {
         std::lock_guard lock(r.mutex);
-        for (const auto& [number, record] : r.windows) {
-          if (record.hwnd == hwnd) {
-            ready = record.ready;
-            window = number;
-          }
-        }
+        window = numberLocked(r, hwnd);
+        ready = window >= 0 && r.windows.at(window).ready;
       }
       if (ready) pushEvent(kEventMoved, window, 0);
       break;
@@ -178,9 +181,7 @@ bool registerClasses() {
   return registered;
 }
 
-void setFieldText(HWND hwnd, std::string_view text) {
-  SetWindowTextW(hwnd, widen(text).c_str());
-}
+void setFieldText(HWND hwnd, std::string_view text) { SetWindowTextW(hwnd, widen(text).c_str()); }
 
 }  // namespace
 
@@ -216,10 +217,7 @@ HWND controlParent(int window) {
 int windowNumber(HWND hwnd) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  for (const auto& [number, record] : r.windows) {
-    if (record.hwnd == hwnd) return number;
-  }
-  return -1;
+  return numberLocked(r, hwnd);
 }
 
 void runOnOwnerThread(HWND hwnd, const std::function<void()>& work) {
@@ -265,7 +263,6 @@ void releaseAll() {
     if (image.icon) DestroyIcon(image.icon);
   }
   for (auto& [number, menu] : r.menus) DestroyMenu(menu);
-  for (HMODULE library : r.libraries) FreeLibrary(library);
   releaseThemeApi();
   r.windows.clear();
   r.controls.clear();
@@ -276,7 +273,6 @@ void releaseAll() {
   r.statusBars.clear();
   r.timers.clear();
   r.tooltips.clear();
-  r.libraries.clear();
   CoUninitialize();
 }
 
@@ -301,7 +297,8 @@ bool openWindow(int window, const WindowSpec& spec) {
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    r.windows[window] = {hwnd, GetCurrentThreadId(), false};
+    r.windows[window] = {hwnd, false};
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(window) + 1);
   }
   ShowWindow(hwnd, SW_SHOWNORMAL);
   UpdateWindow(hwnd);
@@ -474,7 +471,17 @@ bool isEnabled(int control) {
   return hwnd && IsWindowEnabled(hwnd);
 }
 
-void setTextColour(int control, Rgb colour) {
+}  // namespace platform
+
+namespace platform::win32 {
+namespace {
+
+enum class ColourPart { text, back };
+
+// Records a control's text or background colour for WM_CTLCOLOR*, hands it to
+// a rich edit field itself, and repaints the control.
+void setColour(int control, Rgb colour, ColourPart part) {
+  const COLORREF value = toColorRef(colour);
   HWND hwnd;
   ControlKind kind;
   {
@@ -482,41 +489,39 @@ void setTextColour(int control, Rgb colour) {
     std::lock_guard lock(r.mutex);
     const auto it = r.controls.find(control);
     if (it == r.controls.end()) return;
-    it->second.hasTextColour = true;
-    it->second.textColour = toColorRef(colour);
-    hwnd = it->second.hwnd;
-    kind = it->second.kind;
+    ControlRecord& record = it->second;
+    if (part == ColourPart::text) {
+      record.hasTextColour = true;
+      record.textColour = value;
+    } else {
+      if (record.backBrush) DeleteObject(record.backBrush);
+      record.hasBackColour = true;
+      record.backColour = value;
+      record.backBrush = CreateSolidBrush(value);
+    }
+    hwnd = record.hwnd;
+    kind = record.kind;
   }
-  if (kind == ControlKind::richText) {
+  if (kind == ControlKind::richText && part == ColourPart::text) {
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_COLOR;
-    format.crTextColor = toColorRef(colour);
+    format.crTextColor = value;
     SendMessageW(hwnd, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  } else if (kind == ControlKind::richText) {
+    SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(value));
   }
   InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-void setBackColour(int control, Rgb colour) {
-  HWND hwnd;
-  ControlKind kind;
-  {
-    auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.controls.find(control);
-    if (it == r.controls.end()) return;
-    if (it->second.backBrush) DeleteObject(it->second.backBrush);
-    it->second.hasBackColour = true;
-    it->second.backColour = toColorRef(colour);
-    it->second.backBrush = CreateSolidBrush(it->second.backColour);
-    hwnd = it->second.hwnd;
-    kind = it->second.kind;
-  }
-  if (kind == ControlKind::richText) {
-    SendMessageW(hwnd, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(toColorRef(colour)));
-  }
-  InvalidateRect(hwnd, nullptr, TRUE);
-}
+}  // namespace
+}  // namespace platform::win32
+
+namespace platform {
+
+void setTextColour(int control, Rgb colour) { setColour(control, colour, ColourPart::text); }
+
+void setBackColour(int control, Rgb colour) { setColour(control, colour, ColourPart::back); }
 
 void setControlFont(int control, int font) {
   HFONT handle = nullptr;
@@ -535,13 +540,15 @@ void setControlFont(int control, int font) {
 
 void setProgressRange(int control, std::int64_t maximum) {
   if (HWND hwnd = controlHandle(control)) {
-    SendMessageW(hwnd, PBM_SETRANGE32, 0, static_cast<LPARAM>(std::clamp<std::int64_t>(maximum, 0, INT32_MAX)));
+    SendMessageW(hwnd, PBM_SETRANGE32, 0,
+                 static_cast<LPARAM>(std::clamp<std::int64_t>(maximum, 0, INT32_MAX)));
   }
 }
 
 void setProgressValue(int control, std::int64_t value) {
   if (HWND hwnd = controlHandle(control)) {
-    SendMessageW(hwnd, PBM_SETPOS, static_cast<WPARAM>(std::clamp<std::int64_t>(value, 0, INT32_MAX)), 0);
+    SendMessageW(hwnd, PBM_SETPOS,
+                 static_cast<WPARAM>(std::clamp<std::int64_t>(value, 0, INT32_MAX)), 0);
   }
 }
 
@@ -597,8 +604,8 @@ void appendLines(int control, std::span<const std::string> lines) {
   stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
   stream.pfnCallback = [](DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* given) -> DWORD {
     auto* from = reinterpret_cast<Source*>(cookie);
-    const std::size_t characters =
-        std::min(from->text.size() - from->next, static_cast<std::size_t>(wanted) / sizeof(wchar_t));
+    const std::size_t characters = std::min(from->text.size() - from->next,
+                                            static_cast<std::size_t>(wanted) / sizeof(wchar_t));
     std::memcpy(buffer, from->text.data() + from->next, characters * sizeof(wchar_t));
     from->next += characters;
     *given = static_cast<LONG>(characters * sizeof(wchar_t));
@@ -676,7 +683,8 @@ static HMENU menuHandle(int menu) {
 
 void setMenuItemEnabled(int menu, int item, bool enabled) {
   if (HMENU handle = menuHandle(menu)) {
-    EnableMenuItem(handle, static_cast<UINT>(item), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(handle, static_cast<UINT>(item),
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
   }
 }
 

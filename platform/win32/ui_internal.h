@@ -15,7 +15,6 @@ namespace platform::win32 {
 
 struct WindowRecord {
   HWND hwnd = nullptr;
-  DWORD thread = 0;
   bool ready = false;  // shown; moves from now on are the user's
 };
 
@@ -49,7 +48,6 @@ struct Registry {
   std::map<std::pair<int, int>, std::function<void()>> timers;
   std::vector<HWND> tooltips;
   HWND container = nullptr;
-  std::vector<HMODULE> libraries;
 };
 
 Registry& registry();

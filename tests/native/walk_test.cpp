@@ -1,6 +1,7 @@
 // The element count and the total-size walk, on real temporary trees.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -211,6 +212,56 @@ TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {
   EXPECT_TRUE(listing.open(root.string(), "fil*.*"));  // a trailing ".*" also matches no dot
   EXPECT_FALSE(listing.open(root.string() + "/missing", "*.*"));
   EXPECT_FALSE(listing.open((root / "file").string(), "*.*"));
+  fs::remove_all(root);
+}
+
+TEST(TreeTest, FailedTreeCallsCarryTheSystemErrorNumber) {
+  const fs::path root =
+      fs::temp_directory_path() / ("ravelund-errors-" + std::to_string(std::random_device()()));
+  fs::create_directories(root / "dst");
+  std::ofstream(root / "a.txt") << "a";
+
+  const auto copied = platform::copyWholeFile((root / "a.txt").string(), (root / "b.txt").string());
+  EXPECT_EQ(copied.outcome, platform::FileCopy::copied);
+  EXPECT_EQ(copied.error, 0u);
+  const auto missing =
+      platform::copyWholeFile((root / "none").string(), (root / "dst/none").string());
+  EXPECT_EQ(missing.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(missing.error, static_cast<std::uint32_t>(ENOENT));
+  const auto folder = platform::copyWholeFile((root / "dst").string(), (root / "x").string());
+  EXPECT_EQ(folder.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(folder.error, static_cast<std::uint32_t>(EISDIR));
+  const auto noTargetFolder =
+      platform::copyWholeFile((root / "a.txt").string(), (root / "no/a.txt").string());
+  EXPECT_EQ(noTargetFolder.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(noTargetFolder.error, static_cast<std::uint32_t>(ENOENT));
+  // The whole copy is made, then refused at the rename over a folder that is
+  // not empty.
+  fs::create_directories(root / "dst/c.txt/inside");
+  const auto blocked =
+      platform::copyWholeFile((root / "a.txt").string(), (root / "dst/c.txt").string());
+  EXPECT_EQ(blocked.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(blocked.error, static_cast<std::uint32_t>(EISDIR));
+
+  const auto orphan = platform::createFolder((root / "no/such").string());
+  EXPECT_EQ(orphan.outcome, platform::FolderCreation::failed);
+  EXPECT_EQ(orphan.error, static_cast<std::uint32_t>(ENOENT));
+  const auto overFile = platform::createFolder((root / "a.txt").string());
+  EXPECT_EQ(overFile.outcome, platform::FolderCreation::failed);
+  EXPECT_EQ(overFile.error, static_cast<std::uint32_t>(EEXIST));
+  const auto existing = platform::createFolder((root / "dst").string());
+  EXPECT_EQ(existing.outcome, platform::FolderCreation::existed);
+  EXPECT_EQ(existing.error, 0u);
+
+  platform::FolderListing listing;
+  const platform::TreeResult absent = listing.open((root / "no").string(), "*.*");
+  EXPECT_FALSE(absent.ok);
+  EXPECT_EQ(absent.error, static_cast<std::uint32_t>(ENOENT));
+  const platform::TreeResult onFile = listing.open((root / "a.txt").string(), "*.*");
+  EXPECT_EQ(onFile.error, static_cast<std::uint32_t>(ENOTDIR));
+  const platform::TreeResult present = listing.open(root.string(), "*.*");
+  EXPECT_TRUE(present.ok);
+  EXPECT_EQ(present.error, 0u);
   fs::remove_all(root);
 }
 

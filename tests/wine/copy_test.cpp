@@ -435,6 +435,49 @@ TEST_P(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileSta
   SetFileAttributesW(wide(source_ + "\\notes.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+TEST_P(CopyTreeTest, FailedTreeCallsCarryTheSystemErrorNumber) {
+  ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
+  ASSERT_TRUE(makeFolder(target_));
+
+  const auto copied = platform::copyWholeFile(source_ + "\\a.txt", target_ + "\\a.txt");
+  EXPECT_EQ(copied.outcome, platform::FileCopy::copied);
+  EXPECT_EQ(copied.error, 0u);
+  const auto missing = platform::copyWholeFile(source_ + "\\none.txt", target_ + "\\none.txt");
+  EXPECT_EQ(missing.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(missing.error, static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+
+  // Refused at the open, and after the whole copy at the rename over a folder.
+  const HANDLE writer =
+      CreateFileW(wide(source_ + "\\a.txt").c_str(), GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const auto shared = platform::copyWholeFile(source_ + "\\a.txt", target_ + "\\b.txt");
+  CloseHandle(writer);
+  EXPECT_EQ(shared.outcome, platform::FileCopy::failed);
+  EXPECT_EQ(shared.error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  ASSERT_TRUE(makeFolder(target_ + "\\c.txt"));
+  const auto blocked = platform::copyWholeFile(source_ + "\\a.txt", target_ + "\\c.txt");
+  EXPECT_EQ(blocked.outcome, platform::FileCopy::failed);
+  EXPECT_NE(blocked.error, 0u);
+  EXPECT_TRUE(temporaryFilesIn(target_).empty());
+
+  const auto orphan = platform::createFolder(root_ + "\\no\\such");
+  EXPECT_EQ(orphan.outcome, platform::FolderCreation::failed);
+  EXPECT_EQ(orphan.error, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
+  const auto existing = platform::createFolder(target_);
+  EXPECT_EQ(existing.outcome, platform::FolderCreation::existed);
+  EXPECT_EQ(existing.error, 0u);
+
+  platform::FolderListing listing;
+  const platform::TreeResult absent = listing.open(root_ + "\\no", "*.*");
+  EXPECT_FALSE(absent.ok);
+  EXPECT_TRUE(absent.error == ERROR_PATH_NOT_FOUND || absent.error == ERROR_FILE_NOT_FOUND)
+      << absent.error;
+  const platform::TreeResult present = listing.open(source_, "*.*");
+  EXPECT_TRUE(present.ok);
+  EXPECT_EQ(present.error, 0u);
+}
+
 TEST_P(CopyTreeTest, ASourceFileNamedLikeATemporaryFileKeepsItsCopy) {
   const std::string name = "~ravelund-0123456789abcdef.tmp";
   ASSERT_TRUE(writeFile(source_ + "\\" + name, "a file of the user's"));
