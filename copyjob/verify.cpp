@@ -61,12 +61,11 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
     platform::setText(app::kDestinationInfoLine, "");
     app::repaintStatusLine();
   } else {
-    platform::messageBox("Contrôle",
-                         "La copie de [ " + name +
-                             " ] semble avoir rencontrée des erreurs. Vérifiez votre copie.",
-                         platform::kBoxWarning);
-    app::setStatusText(
-        "VEUILLEZ VERIFIER VOTRE COPIE DE DOSSIER! DES ERREURS ONT ETE CONSTATEES.");
+    platform::messageBox(
+        "Contrôle",
+        "La copie de [ " + name + " ] semble avoir rencontrée des erreurs. Vérifiez votre copie.",
+        platform::kBoxWarning);
+    app::setStatusText("VEUILLEZ VERIFIER VOTRE COPIE DE DOSSIER! DES ERREURS ONT ETE CONSTATEES.");
     platform::setText(app::kSourceInfoLine, "");
     platform::setText(app::kDestinationInfoLine, "");
   }
@@ -74,16 +73,16 @@ int verifyThreadMain(const std::string& source, const std::string& target) {
   platform::setText(app::kDestinationField, "");
   platform::setWindowEnabled(app::kMainWindow, true);
 
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
     journal::appendJournalLine(journalBlockHeader(name));
     journal::appendJournalLine("Contrôle du résultat de la copie:");
     journal::appendJournalLine("   Taille dossier original : " + sourceText + " Mo");
     journal::appendJournalLine("   Taille dossier copié : " + copyText + " Mo");
     journal::appendJournalLine(state.statusText.get());
-    journal::appendJournalLine("Fin du processus de copie le : " +
-                               journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss",
-                                                   journal::currentDate()));
+    journal::appendJournalLine(
+        "Fin du processus de copie le : " +
+        journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss", journal::currentDate()));
     journal::appendJournalLine("");
   }
   journal::rearmWriteFailureNotice();
