@@ -26,7 +26,8 @@ void startFolderIfEmpty(std::string& folder) {
 void chooseSource() {
   AppState& state = appState();
   startFolderIfEmpty(state.sourceStartFolder);
-  state.chosenSource = platform::chooseFolder("Choisissez un dossier à copier", state.sourceStartFolder);
+  state.chosenSource =
+      platform::chooseFolder("Choisissez un dossier à copier", state.sourceStartFolder);
   if (state.chosenSource.empty()) return;
   platform::setText(kSourceField, state.chosenSource);
   state.sourceStartFolder = state.chosenSource;
@@ -55,7 +56,7 @@ void chooseDestination() {
                              FieldStyle::sunken);
     state.destinationStartFolder = state.chosenDestination;
   }
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.space == 1) copyjob::checkFreeSpace();
 }
 
@@ -108,7 +109,7 @@ void openJournalCommand() {
 
 void deleteJournalCommand() {
   if (!journal::journalExists()) return;
-  if (!platform::deleteFile(appState().journalPath)) {
+  if (!platform::deleteFile(journal::journalPath())) {
     platform::messageBox("Erreur!", "Le fichier journal n'a pu être supprimé!",
                          platform::kBoxError);
   }

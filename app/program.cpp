@@ -84,8 +84,8 @@ bool startUp() {
   state.options.opencopy = 0;
   state.options.openlog = 0;
   state.statusText.set("");
-  state.journalKey = std::string(journal::kJournalKey);
-  state.journalPath = platform::profileFolder() + std::string(journal::kJournalFileName);
+  journal::setJournalFile(platform::profileFolder() + std::string(journal::kJournalFileName),
+                          std::string(journal::kJournalKey));
   journal::rearmWriteFailureNotice();
   loadFonts();
   loadPictures();

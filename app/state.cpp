@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "journal/journal.h"
+
 namespace app {
 namespace {
 std::unique_ptr<AppState>& instance() {
@@ -12,6 +14,10 @@ std::unique_ptr<AppState>& instance() {
 
 AppState& appState() { return *instance(); }
 
-void resetAppState() { instance() = std::make_unique<AppState>(); }
+void resetAppState() {
+  instance() = std::make_unique<AppState>();
+  // The journal's file is start-up state too.
+  journal::setJournalFile("", "");
+}
 
 }  // namespace app

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "settings/settings.h"
+
 namespace app {
 
 // ---- Identifiers ---------------------------------------------------------------
@@ -92,16 +94,8 @@ class SharedText {
   std::string text_;
 };
 
-// The user's five options, each 0 or 1, re-read from the settings file before
-// each decision. Atomics: the main, scan and verification threads all refresh
-// and read them.
-struct OptionFlags {
-  std::atomic<int> verif{0};
-  std::atomic<int> space{0};
-  std::atomic<int> log{0};
-  std::atomic<int> opencopy{0};
-  std::atomic<int> openlog{0};
-};
+// The user's five options, kept in the settings module's record.
+using OptionFlags = settings::OptionFlags;
 
 struct AppState {
   std::int64_t exitCode = 0;
@@ -126,9 +120,6 @@ struct AppState {
   std::string helpText;
 
   SharedText statusText;  // main, scan and verification threads
-
-  std::string journalKey;
-  std::string journalPath;
 
   std::string volumeRootText;
   std::string volumeTypeText;

@@ -48,9 +48,7 @@ double timeJournalWindow(std::size_t lines, bool untilFull) {
 }
 
 int openJournal(const char* file, bool withWindow) {
-  app::AppState& state = app::appState();
-  state.journalPath = file;
-  state.journalKey = std::string(journal::kJournalKey);
+  journal::setJournalFile(file, std::string(journal::kJournalKey));
   platform::initialise();
   const auto start = std::chrono::steady_clock::now();
   const std::size_t lines = journal::readJournalLines().size();

@@ -46,9 +46,9 @@ std::shared_ptr<JobProgress>& currentJob() {
 }
 
 void setJobGroupEnabled(bool enabled) {
-  for (const int control : {app::kStartButton, app::kSourceChooserButton,
-                            app::kDestinationChooserButton, app::kSettingsButton,
-                            app::kJournalButton}) {
+  for (const int control :
+       {app::kStartButton, app::kSourceChooserButton, app::kDestinationChooserButton,
+        app::kSettingsButton, app::kJournalButton}) {
     platform::setEnabled(control, enabled);
   }
 }
@@ -85,7 +85,7 @@ void showMeasuredProgress() {
 }
 
 void journalFailedStart() {
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(app::appState().options);
   if (app::appState().options.log != 1) return;
   journal::appendJournalLine(journal::upperCaseText(
       "Erreur! La copie de [ " + jobFolderName(app::appState().jobSource) + " ] a échouée!"));
@@ -147,17 +147,17 @@ void startCopy() {
   const std::string jobSource = resolveTypedPath(source);
   const std::string copyTarget = copyTargetPath(resolveTypedPath(destination), jobSource);
   if (targetOverlapsSource(jobSource, copyTarget)) {
-    platform::messageBox(
-        "Thread error!",
-        "Le dossier de destination ne peut pas se trouver dans le dossier à copier, ni le contenir.",
-        platform::kBoxWarning);
+    platform::messageBox("Thread error!",
+                         "Le dossier de destination ne peut pas se trouver dans le dossier à "
+                         "copier, ni le contenir.",
+                         platform::kBoxWarning);
     return;
   }
   state.jobSource = jobSource;
   state.copyTarget = copyTarget;
   state.jobDestinationText = copyTarget.substr(0, copyTarget.size() - 1);
 
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) journalOpeningBlock();
 
   currentJob() = std::make_shared<JobProgress>();
@@ -165,12 +165,10 @@ void startCopy() {
   app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
   state.copyThread = platform::startThread(
       [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
-        copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes,
-                       [&job](const std::string& path) {
-                         std::lock_guard lock(job->mutex);
-                         job->failed.push_back(path);
-                       });
-        return 0;
+        return copyThreadMain(source, target, [&job](const std::string& path) {
+          std::lock_guard lock(job->mutex);
+          job->failed.push_back(path);
+        });
       },
       1);
   // The thread's number tells a failed start: a copy with nothing to do may
@@ -226,10 +224,10 @@ void finishCopy() {
   if (failed.empty()) {
     platform::messageBox("Copie", endText, platform::kBoxInformation);
   } else {
-    platform::messageBox("Copie",
-                         endText + "\r\r" + std::to_string(failed.size()) +
-                             " élément(s) n'ont pu être copié(s).",
-                         platform::kBoxWarning);
+    platform::messageBox(
+        "Copie",
+        endText + "\r\r" + std::to_string(failed.size()) + " élément(s) n'ont pu être copié(s).",
+        platform::kBoxWarning);
   }
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setProgressValue(app::kOverallProgressBar, 0);
@@ -238,7 +236,7 @@ void finishCopy() {
   app::setStatusText("");
   setJobGroupEnabled(true);
 
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
     for (const auto& path : failed) journal::appendJournalLine("Echec de la copie : " + path);
   }
@@ -265,11 +263,9 @@ void startVerification() {
   // The timer goes first: a quick verification stops it when it ends, which
   // must not come before it was started.
   platform::startTimer(app::kMainWindow, app::kVerifyTickTimer, 10, onVerifyTick);
-  state.verifyThread = platform::startThread(
-      [source = state.jobSource, target = state.copyTarget](int) {
-        return verifyThreadMain(source, target);
-      },
-      0);
+  state.verifyThread = platform::startThread([source = state.jobSource, target = state.copyTarget](
+                                                 int) { return verifyThreadMain(source, target); },
+                                             0);
   if (state.verifyThread != 0) return;
   // Only the verification would enable the window again.
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
@@ -321,8 +317,7 @@ void stopJobThreads() {
   platform::pumpUntil(
       [&] {
         return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
-               !platform::threadRunning(measureThread) &&
-               !platform::threadRunning(scanThread);
+               !platform::threadRunning(measureThread) && !platform::threadRunning(scanThread);
       },
       kStopWaitMs);
 }

@@ -4,13 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/state.h"
 #include "copyjob/copyjob.h"
 #include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
-#include "platform/ui.h"
 
 namespace copyjob {
 namespace {
@@ -277,19 +275,20 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
   return copy.stopped ? 0 : copy.result;
 }
 
-int copyChosenFolder(const FailedElementHandler& onFailed) {
+int copyChosenFolder(std::string_view source, std::string_view destination,
+                     const FailedElementHandler& onFailed) {
   // "Photos/sub/.." names Photos, and the copy must land under that name.
-  const std::string source = resolveTypedPath(platform::getText(app::kSourceField));
-  const std::string destination = resolveTypedPath(platform::getText(app::kDestinationField));
-  const std::string target = copyTargetPath(destination, source);
+  const std::string resolvedSource = resolveTypedPath(source);
+  const std::string target = copyTargetPath(resolveTypedPath(destination), resolvedSource);
   if (target.empty()) return 0;
-  return copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+  return copyFolderTree(resolvedSource, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
 }
 
-int copyThreadMain([[maybe_unused]] int parameter) {
+int copyThreadMain(const std::string& source, const std::string& target,
+                   const FailedElementHandler& onFailed) {
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  copyChosenFolder();
+  copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
   return 0;
 }
 

@@ -20,13 +20,15 @@ namespace copyjob {
 // folder that cannot be listed contributes nothing. On a worker thread asked to
 // stop, a walk ends at the next folder with what it has found so far.
 
-// Counts the files and folders below `folder` (the folder itself excluded)
-// into app::appState().scannedFiles / scannedFolders and shows their running
-// sum in the source information line as " " + n while it grows (at most about
-// every 10 ms; the last value shown is always the final one). `level` is the
-// depth of `folder` below the scanned top, 0 for the top. Returns
-// scannedFiles + scannedFolders.
-std::int32_t countElements(int level, std::string_view folder);
+// Told of the running count after each element the count meets: the files
+// and the sub-folders found so far. Called on the counting thread.
+using ElementCountHandler = std::function<void(std::int32_t files, std::int32_t folders)>;
+
+// Counts the files and folders below `folder` (the folder itself excluded),
+// telling `onCount` the running counts after each one. `level` is the depth
+// of `folder` below the scanned top, 0 for the top. Returns files + folders.
+std::int32_t countElements(int level, std::string_view folder,
+                           const ElementCountHandler& onCount = {});
 
 // The total size in bytes of the files below `folder` whose names match
 // `pattern`, in sub-folders whose names match it too ("*.*" for all).
@@ -82,16 +84,20 @@ using FailedElementHandler = std::function<void(const std::string& sourcePath)>;
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
                    unsigned flags, const FailedElementHandler& onFailed = {});
 
-// The copy of the chosen folders: reads the source and destination path
-// fields, resolves them as typed paths, and copies the source tree into
+// The copy of the chosen folders, `source` and `destination` as the user
+// typed them: resolves both as typed paths and copies the source tree into
 // copyTargetPath(destination, source) with every file and
 // kRecurse | kResetTargetAttributes, telling each failed element to
-// `onFailed`. Returns copyFolderTree's result (0 too when a field is empty).
-int copyChosenFolder(const FailedElementHandler& onFailed = {});
+// `onFailed`. Returns copyFolderTree's result (0 too when either is empty).
+int copyChosenFolder(std::string_view source, std::string_view destination,
+                     const FailedElementHandler& onFailed = {});
 
-// The copy thread: copyChosenFolder() with its result dropped. The parameter
-// is not used; returns 0.
-int copyThreadMain(int parameter);
+// The copy thread: copies the job's `source` into its `target` (the folders
+// the job controller resolved and named) with every file and
+// kRecurse | kResetTargetAttributes, telling each failed element to
+// `onFailed`. The result is dropped; returns 0.
+int copyThreadMain(const std::string& source, const std::string& target,
+                   const FailedElementHandler& onFailed = {});
 
 // ---- Typed paths and overlapping folders --------------------------------------------
 

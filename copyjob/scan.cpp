@@ -1,3 +1,5 @@
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "app/state.h"
@@ -21,6 +23,33 @@ namespace {
 // Long enough for a stopped walk to reach its next folder; short enough that
 // choosing a new source never feels stuck.
 constexpr int kScanStopWaitMs = 5000;
+
+// Counts the elements of `source` into the state's scannedFiles and
+// scannedFolders, showing their running sum in the source information line as
+// " " + n while it grows. Rewriting the line for every element would make the
+// count as slow as the window's message traffic; it is shown at most every
+// 10 ms instead, and the last value shown is always the final one.
+std::int32_t countSourceElements(const std::string& source) {
+  app::AppState& state = app::appState();
+  using Clock = std::chrono::steady_clock;
+  constexpr auto kTextInterval = std::chrono::milliseconds(10);
+  std::int64_t shown = -1;
+  auto shownAt = Clock::now() - kTextInterval;
+  const auto show = [&](std::int64_t count) {
+    platform::postToUi(
+        [line = " " + std::to_string(count)] { platform::setText(app::kSourceInfoLine, line); });
+    shown = count;
+    shownAt = Clock::now();
+  };
+  const std::int32_t count =
+      countElements(0, source, [&](std::int32_t files, std::int32_t folders) {
+        state.scannedFiles = files;
+        state.scannedFolders = folders;
+        if (Clock::now() - shownAt >= kTextInterval) show(files + folders);
+      });
+  if (shown >= 0 && shown != count) show(count);
+  return count;
+}
 
 }  // namespace
 
@@ -61,7 +90,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
   state.sourceTotalSize = totalSize;
   platform::setWindowEnabled(app::kMainWindow, true);
   app::setStatusText("");
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
     journal::appendJournalLine(journalBlockHeader(jobFolderName(source)));
     journal::appendJournalLine(" Il y a " + std::to_string(count) +
@@ -72,7 +101,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
 }  // namespace
 
 int scanThreadMain(const std::string& source) {
-  const std::int32_t count = countElements(0, source);
+  const std::int32_t count = countSourceElements(source);
   // A scan stopped at exit or replaced by a newer one leaves the window, the
   // total and the journal to what comes next.
   if (!platform::threadCheckpoint()) return 0;

@@ -1,4 +1,3 @@
-#include <charconv>
 #include <cstdint>
 #include <string>
 
@@ -12,15 +11,6 @@
 #include "volume/volume.h"
 
 namespace copyjob {
-namespace {
-
-std::uint64_t decimalValue(std::string_view text) {
-  std::uint64_t value = 0;
-  std::from_chars(text.data(), text.data() + text.size(), value);
-  return value;
-}
-
-}  // namespace
 
 void checkFreeSpace() {
   app::setStatusText("Vérification de l'espace disponible pour recevoir la copie du dossier...");
@@ -31,11 +21,12 @@ void checkFreeSpace() {
   const std::int64_t size = source.empty() ? 0 : folderTotalSize(source, "*.*");
   const std::string sizeText = std::to_string(size);
   platform::setText(app::kSourceInfoLine, "Taille totale du dossier en octets : " + sizeText);
-  const std::string freeText = volume::freeSpaceBytes(target);
+  const std::uint64_t freeBytes = volume::freeSpaceByteCount(target);
+  const std::string freeText = std::to_string(freeBytes);
   platform::setText(app::kDestinationInfoLine, "Espace disponible en octets : " + freeText);
 
   std::string verdict;
-  if (static_cast<std::uint64_t>(size) > decimalValue(freeText)) {
+  if (static_cast<std::uint64_t>(size) > freeBytes) {
     platform::messageBox("Espace disponible",
                          "Le support de destination pour votre copie ne dispose pas de "
                          "suffisamment d'espace disque. La totalité de votre dossier ne pourra "
@@ -47,7 +38,7 @@ void checkFreeSpace() {
   }
   app::setStatusText(verdict);
 
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(app::appState().options);
   if (app::appState().options.log == 1) {
     journal::appendJournalLine(journalBlockHeader(jobFolderName(source)));
     journal::appendJournalLine("Taille totale du dossier à copier : " + sizeText + " bytes");

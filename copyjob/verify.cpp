@@ -75,7 +75,7 @@ void finishVerification(const std::string& source, const std::string& target,
 
   // The closing block is written before the window takes input again, so
   // whatever the user does next finds the job's journal complete.
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
     journal::appendJournalLine(journalBlockHeader(name));
     journal::appendJournalLine("Contrôle du résultat de la copie:");

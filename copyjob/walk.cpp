@@ -1,17 +1,14 @@
 // The element count and the total-size walk over a folder tree.
-#include <chrono>
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/state.h"
 #include "copyjob/copyjob.h"
 #include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
-#include "platform/ui.h"
 
 namespace copyjob {
 namespace {
@@ -75,30 +72,19 @@ void walkTree(std::string_view top, std::string_view pattern, platform::ListingD
 
 }  // namespace
 
-std::int32_t countElements([[maybe_unused]] int level, std::string_view folder) {
-  auto& state = app::appState();
-  using Clock = std::chrono::steady_clock;
-  constexpr auto kTextInterval = std::chrono::milliseconds(10);
-  // Rewriting the line for every element would make the count as slow as the
-  // window's message traffic; it is shown at most every 10 ms instead.
-  std::int64_t shown = -1;
-  auto shownAt = Clock::now() - kTextInterval;
-  const auto show = [&](std::int64_t count) {
-    platform::setText(app::kSourceInfoLine, " " + std::to_string(count));
-    shown = count;
-    shownAt = Clock::now();
-  };
+std::int32_t countElements([[maybe_unused]] int level, std::string_view folder,
+                           const ElementCountHandler& onCount) {
+  std::int32_t files = 0;
+  std::int32_t folders = 0;
   walkTree(folder, "*.*", platform::ListingDetail::kinds, [&](const platform::TreeEntry& entry) {
     if (entry.folder) {
-      ++state.scannedFolders;
+      ++folders;
     } else {
-      ++state.scannedFiles;
+      ++files;
     }
-    if (Clock::now() - shownAt >= kTextInterval) show(state.scannedFiles + state.scannedFolders);
+    if (onCount) onCount(files, folders);
   });
-  const std::int32_t count = state.scannedFiles + state.scannedFolders;
-  if (shown >= 0 && shown != count) show(count);
-  return count;
+  return files + folders;
 }
 
 std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern) {

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-#include "app/state.h"
 #include "platform/files.h"
 #include "platform/ui.h"
 
@@ -22,6 +22,11 @@ constexpr std::string_view kHeaderText = "Journal créé le : ";
 // file whole before the next one starts.
 std::mutex journalMutex;
 
+// The file and its key: written at start-up, read by every thread that journals.
+std::mutex fileMutex;
+std::string filePath;
+std::string fileKey;
+
 // Set once a failure to write has been told in the current job.
 std::atomic<bool> failureTold{false};
 
@@ -30,22 +35,39 @@ void tellWriteFailure() {
   platform::messageBox("Erreur!", "Le journal n'a pu être écrit!", platform::kBoxError);
 }
 
-std::string fileLine(std::string_view utf8) {
-  std::string line = encipherLine(toWindows1252(utf8), app::appState().journalKey);
+std::string fileLine(std::string_view utf8, std::string_view key) {
+  std::string line = encipherLine(toWindows1252(utf8), key);
   line += kLineEnd;
   return line;
 }
 
 }  // namespace
 
+void setJournalFile(std::string path, std::string key) {
+  std::lock_guard lock(fileMutex);
+  filePath = std::move(path);
+  fileKey = std::move(key);
+}
+
+std::string journalPath() {
+  std::lock_guard lock(fileMutex);
+  return filePath;
+}
+
+std::string journalKey() {
+  std::lock_guard lock(fileMutex);
+  return fileKey;
+}
+
 bool appendJournalLine(std::string_view line) {
-  const std::string bytes = fileLine(line);
+  const std::string path = journalPath();
+  const std::string bytes = fileLine(line, journalKey());
   bool written = false;
   {
     std::lock_guard lock(journalMutex);
     // Once the journal has failed in this job, another program holding it is
     // not waited for again at every line: the window's thread journals too.
-    written = platform::appendToFile(app::appState().journalPath, bytes, !failureTold);
+    written = platform::appendToFile(path, bytes, !failureTold);
   }
   // The box waits for the user: never with the lock held.
   if (!written) tellWriteFailure();
@@ -57,17 +79,18 @@ void rearmWriteFailureNotice() { failureTold = false; }
 void ensureJournal() {
   std::string header(kHeaderText);
   header += formatDate(kHeaderDateMask, currentDate());
-  const std::string bytes = fileLine(header) + fileLine("");
+  const std::string key = journalKey();
+  const std::string bytes = fileLine(header, key) + fileLine("", key);
+  const std::string path = journalPath();
 
   std::lock_guard lock(journalMutex);
-  const std::string& path = app::appState().journalPath;
   if (platform::pathInfo(path).kind != platform::PathKind::missing) return;
   // Fails, leaving the entry alone, when something of that name appeared since.
   platform::createNewFile(path, bytes);
 }
 
 bool journalExists() {
-  return platform::pathInfo(app::appState().journalPath).kind != platform::PathKind::missing;
+  return platform::pathInfo(journalPath()).kind != platform::PathKind::missing;
 }
 
 std::vector<std::string> readJournalLines() {
@@ -75,11 +98,11 @@ std::vector<std::string> readJournalLines() {
   {
     // Not while one of our threads is halfway through a record.
     std::lock_guard lock(journalMutex);
-    if (!platform::readWholeFile(app::appState().journalPath, bytes)) return {};
+    if (!platform::readWholeFile(journalPath(), bytes)) return {};
   }
 
   std::vector<std::string> lines;
-  const std::string& key = app::appState().journalKey;
+  const std::string key = journalKey();
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find_first_of("\r\n", start);

@@ -41,7 +41,13 @@ std::string decipherLine(std::string_view hex, std::string_view key);
 
 // ---- The file ----------------------------------------------------------------------
 
-// Appends one record to the file at app::appState().journalPath, creating the
+// The journal's file and the key its records are enciphered with, set by the
+// program at start-up; both "" until then. Any thread may ask for them.
+void setJournalFile(std::string path, std::string key);
+std::string journalPath();
+std::string journalKey();
+
+// Appends one record to the file at journalPath(), creating the
 // file without a header when it is missing. Any thread; calls are serialised,
 // so concurrent records are neither lost nor interleaved. The record always
 // starts a line of its own, and a write that fails partway leaves the file as
@@ -59,7 +65,7 @@ void rearmWriteFailureNotice();
 // Creates the journal with its header line and an empty line, unless an entry
 // of that name (file or folder) exists already.
 void ensureJournal();
-// True when an entry named journalPath exists.
+// True when an entry named journalPath() exists.
 bool journalExists();
 // Every line of the journal deciphered, in order; lines end at CR, LF or CR LF.
 // Empty when the file cannot be read.

@@ -1,4 +1,4 @@
-// The user's five options: read into the application state before each
+// The user's five options: read into the record the caller keeps before each
 // decision, shown in and saved from the preferences window.
 #include <array>
 #include <atomic>
@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/state.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/ui.h"
@@ -21,16 +20,16 @@ namespace {
 struct Option {
   std::string_view key;
   int checkBox;
-  std::atomic<int> app::OptionFlags::*flag;
+  std::atomic<int> OptionFlags::*flag;
 };
 
 // In the order the file lists them.
 constexpr std::array<Option, 5> kOptions = {{
-    {"verif", kVerifyCheckBox, &app::OptionFlags::verif},
-    {"space", kSpaceCheckBox, &app::OptionFlags::space},
-    {"log", kJournalCheckBox, &app::OptionFlags::log},
-    {"opencopy", kOpenCopyCheckBox, &app::OptionFlags::opencopy},
-    {"openlog", kOpenJournalCheckBox, &app::OptionFlags::openlog},
+    {"verif", kVerifyCheckBox, &OptionFlags::verif},
+    {"space", kSpaceCheckBox, &OptionFlags::space},
+    {"log", kJournalCheckBox, &OptionFlags::log},
+    {"opencopy", kOpenCopyCheckBox, &OptionFlags::opencopy},
+    {"openlog", kOpenJournalCheckBox, &OptionFlags::openlog},
 }};
 
 constexpr std::string_view kOn = "ok";
@@ -60,10 +59,9 @@ bool readOptionValues(std::vector<std::string>& values) {
 
 }  // namespace
 
-void loadOptionFlags() {
+void loadOptionFlags(OptionFlags& options) {
   std::vector<std::string> values;
   if (!readOptionValues(values)) return;
-  app::OptionFlags& options = app::appState().options;
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     // Case counts: "OK" or "Ok" leave the option off.
     (options.*kOptions[i].flag).store(values[i] == kOn ? 1 : 0);

@@ -2,6 +2,7 @@
 // The settings file "ravelund.ini" in the profile folder: five "key = ok|no"
 // lines holding the user's options, the key = value reader and writer behind
 // it, and the option operations the rest of the program calls.
+#include <atomic>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +11,17 @@
 namespace settings {
 
 inline constexpr std::string_view kSettingsFileName = "ravelund.ini";
+
+// The user's five options, each 0 or 1, re-read from the settings file before
+// each decision. Atomics: the main, scan and verification threads all refresh
+// and read them.
+struct OptionFlags {
+  std::atomic<int> verif{0};
+  std::atomic<int> space{0};
+  std::atomic<int> log{0};
+  std::atomic<int> opencopy{0};
+  std::atomic<int> openlog{0};
+};
 
 // The preferences window's check boxes, one per option.
 enum CheckBox : int {
@@ -80,9 +92,9 @@ class IniFile {
 // profileFolder() followed by "ravelund.ini", or the override a test set.
 std::string settingsPath();
 
-// Refreshes app::appState().options from the settings file; leaves them as they
-// are when there is no file. An option is on when its value is exactly "ok".
-void loadOptionFlags();
+// Refreshes `options` from the settings file; leaves them as they are when
+// there is no file. An option is on when its value is exactly "ok".
+void loadOptionFlags(OptionFlags& options);
 // Ticks the preferences window's check boxes from the settings file; without a
 // file they keep the state they were created with.
 void loadSettingsIntoWindow();

@@ -34,9 +34,13 @@ std::string freeSpaceText(std::string_view path) {
   return sizeText(space.ok ? space.availableToUser : 0);
 }
 
-std::string freeSpaceBytes(std::string_view path) {
+std::uint64_t freeSpaceByteCount(std::string_view path) {
   const platform::DiskSpace space = platform::diskSpace(driveRoot(path), path);
-  return space.ok ? std::to_string(space.availableToUser) : "0";
+  return space.ok ? space.availableToUser : 0;
+}
+
+std::string freeSpaceBytes(std::string_view path) {
+  return std::to_string(freeSpaceByteCount(path));
 }
 
 }  // namespace volume

@@ -32,7 +32,9 @@ std::string fileSystemText(std::string_view path);
 // user; "0.00 Byte" when the volume cannot be asked.
 std::string totalCapacityText(std::string_view path);
 std::string freeSpaceText(std::string_view path);
-// The space free for the user, in bytes, as a plain decimal text; "0" on failure.
+// The space free for the user, in bytes; 0 on failure.
+std::uint64_t freeSpaceByteCount(std::string_view path);
+// The same count as a plain decimal text; "0" on failure.
 std::string freeSpaceBytes(std::string_view path);
 
 // The text fileSystemText gives for an answer of the volume query.

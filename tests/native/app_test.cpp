@@ -9,6 +9,7 @@
 #include "app/program.h"
 #include "app/state.h"
 #include "app/status.h"
+#include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
 #include "test_support.h"
@@ -92,7 +93,7 @@ TEST_F(MainWindowTest, ControlsShowTheirTextsColoursAndPictures) {
     int number;
     const char* caption;
     int icon;
-  } buttons[] = {{15, "Démarrer", app::kStartIcon},     {16, "Annuler", app::kCancelIcon},
+  } buttons[] = {{15, "Démarrer", app::kStartIcon},      {16, "Annuler", app::kCancelIcon},
                  {17, "Paramètres", app::kSettingsIcon}, {18, "Journal", app::kJournalIcon},
                  {19, "Aide", app::kHelpIcon},           {20, "Explorer", app::kFolderIcon},
                  {21, "Ostrevak", app::kWebIcon}};
@@ -119,7 +120,8 @@ TEST_F(MainWindowTest, ControlsShowTheirTextsColoursAndPictures) {
 
 TEST_F(MainWindowTest, BackgroundPictureTakesNoClicks) {
   EXPECT_FALSE(hl::control(1).enabled);
-  for (int number : {4, 5, 6, 7, 15, 16, 17, 18, 19, 20, 21}) EXPECT_TRUE(hl::control(number).enabled);
+  for (int number : {4, 5, 6, 7, 15, 16, 17, 18, 19, 20, 21})
+    EXPECT_TRUE(hl::control(number).enabled);
 }
 
 TEST_F(MainWindowTest, ProgressBarsStartEmptyWithRangeHundred) {
@@ -171,10 +173,10 @@ TEST_F(MainWindowTest, FontsAndStateDefaultsAreSetAtStartUp) {
 
   const app::AppState& state = app::appState();
   EXPECT_EQ(state.sourceTotalSize, 100);
-  EXPECT_EQ(state.journalKey, "5d2c7be0a19f43e68b0c4da7f2e95136");
-  EXPECT_EQ(state.journalPath, (profile() / "ravelundlog.ini").string());
-  EXPECT_EQ(state.options.verif + state.options.space + state.options.log +
-                state.options.opencopy + state.options.openlog,
+  EXPECT_EQ(journal::journalKey(), "5d2c7be0a19f43e68b0c4da7f2e95136");
+  EXPECT_EQ(journal::journalPath(), (profile() / "ravelundlog.ini").string());
+  EXPECT_EQ(state.options.verif + state.options.space + state.options.log + state.options.opencopy +
+                state.options.openlog,
             0);
   // The settings file is not read (nor created) at start-up.
   EXPECT_FALSE(std::filesystem::exists(profile() / "ravelund.ini"));

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/state.h"
 #include "copyjob/copyjob.h"
@@ -257,18 +258,12 @@ TEST_F(CopyTest, ACopyIntoItselfIsRefusedAndWritesNothing) {
   EXPECT_EQ(snapshot(root_), before);
 }
 
-TEST_F(CopyTest, TheCopyThreadRefusesADestinationInsideTheSource) {
-  platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
-  platform::createControl(app::kMainWindow,
-                          {app::kSourceField, platform::ControlKind::edit, 0, 0, 100, 20, "", 0});
-  platform::createControl(app::kMainWindow, {app::kDestinationField, platform::ControlKind::edit, 0,
-                                             30, 100, 20, "", 0});
+TEST_F(CopyTest, TheChosenCopyRefusesADestinationInsideTheSource) {
   fs::create_directories(source_ / "backup");
   writeFile(source_ / "f", "1");
   const auto before = snapshot(root_);
-  platform::setText(app::kSourceField, source_.string() + "/");
-  platform::setText(app::kDestinationField, (source_ / "backup").string() + "/");
-  EXPECT_EQ(copyjob::copyChosenFolder(), 0);
+  EXPECT_EQ(copyjob::copyChosenFolder(source_.string() + "/", (source_ / "backup").string() + "/"),
+            0);
   EXPECT_EQ(snapshot(root_), before);
 }
 
@@ -282,20 +277,15 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
   EXPECT_EQ(copyjob::resolveTypedPath("/data/dst."), "/data/dst.");  // a name of its own here
   EXPECT_EQ(copyjob::resolveTypedPath(""), "");
 
-  platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
-  platform::createControl(app::kMainWindow,
-                          {app::kSourceField, platform::ControlKind::edit, 0, 0, 100, 20, "", 0});
-  platform::createControl(app::kMainWindow, {app::kDestinationField, platform::ControlKind::edit, 0,
-                                             30, 100, 20, "", 0});
   fs::create_directories(source_ / "Photos" / "sub");
   writeFile(source_ / "Photos" / "img.jpg", "jpeg");
   fs::create_directories(target_ / "inner");
   const std::map<std::string, std::string> expected = {
       {"Photos/", ""}, {"Photos/img.jpg", "jpeg"}, {"Photos/sub/", ""}};
   // ".../Photos/sub/.." is Photos: the copy lands in dst/Photos, not in dst's parent.
-  platform::setText(app::kSourceField, (source_ / "Photos" / "sub").string() + "/..");
-  platform::setText(app::kDestinationField, target_.string() + "/inner/..");
-  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
+  const std::string destination = target_.string() + "/inner/..";
+  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos" / "sub").string() + "/..", destination),
+            1);
   auto landed = snapshot(target_);
   landed.erase("inner/");
   EXPECT_EQ(landed, expected);
@@ -303,8 +293,7 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
   EXPECT_FALSE(fs::exists(root_ / "img.jpg"));
   // ".../Photos/." is Photos too.
   fs::remove_all(target_ / "Photos");
-  platform::setText(app::kSourceField, (source_ / "Photos").string() + "/.");
-  EXPECT_EQ(copyjob::copyChosenFolder(), 1);
+  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos").string() + "/.", destination), 1);
   landed = snapshot(target_);
   landed.erase("inner/");
   EXPECT_EQ(landed, expected);
@@ -539,20 +528,26 @@ TEST_F(CopyTest, ALeftoverFromAKilledCopyIsClearedByTheNextCopy) {
   EXPECT_EQ(readAll(target_ / "file"), "complete");
 }
 
-TEST_F(CopyTest, TheCopyThreadLandsUnderTheSourceFolderName) {
-  platform::openWindow(app::kMainWindow, {"Ravelund", 600, 400});
-  platform::createControl(app::kMainWindow,
-                          {app::kSourceField, platform::ControlKind::edit, 0, 0, 100, 20, "", 0});
-  platform::createControl(app::kMainWindow, {app::kDestinationField, platform::ControlKind::edit, 0,
-                                             30, 100, 20, "", 0});
+TEST_F(CopyTest, TheChosenCopyLandsUnderTheSourceFolderName) {
   fs::create_directories(source_ / "Photos" / "2024");
   writeFile(source_ / "Photos" / "2024" / "img.jpg", "jpeg");
   fs::create_directories(target_);
   // Typed by hand: no trailing separator on either field.
-  platform::setText(app::kSourceField, (source_ / "Photos").string());
-  platform::setText(app::kDestinationField, target_.string());
-  EXPECT_EQ(copyjob::copyThreadMain(1), 0);
+  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos").string(), target_.string()), 1);
   EXPECT_EQ(readAll(target_ / "Photos" / "2024" / "img.jpg"), "jpeg");
+}
+
+TEST_F(CopyTest, TheCopyThreadCopiesIntoTheTargetItIsGivenAndTellsEachFailure) {
+  fs::create_directories(source_ / "sub");
+  writeFile(source_ / "sub" / "f", "data");
+  fs::create_symlink(root_ / "vanished", source_ / "broken");  // cannot be read
+  fs::create_directories(target_);
+  std::vector<std::string> failed;
+  EXPECT_EQ(copyjob::copyThreadMain(source_.string() + "/", (target_ / "job").string() + "/",
+                                    [&](const std::string& path) { failed.push_back(path); }),
+            0);
+  EXPECT_EQ(readAll(target_ / "job" / "sub" / "f"), "data");
+  EXPECT_EQ(failed, std::vector<std::string>{source_.string() + "/broken"});
 }
 
 TEST(CopyPathTest, TheJobFolderIsNamedAfterTheLastFolderOfTheSource) {

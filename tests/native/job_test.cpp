@@ -1,19 +1,20 @@
 // A whole copy job behind "Démarrer", run by the program on its own UI thread
 // over real temporary folders: the checks, the journal's blocks, the copy, the
 // end box, the verification, the journal window and quitting during a job.
+#include "copyjob/job.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <map>
-#include <filesystem>
 #include <thread>
 
 #include "app/commands.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "copyjob/copyjob.h"
-#include "copyjob/job.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
@@ -190,8 +191,8 @@ TEST_F(JobTest, ADestinationThatOverlapsTheSourceIsRefusedBeforeAnythingIsWritte
     std::string destination;
   };
   const Case cases[] = {
-      {source_, source_.string() + "/"},                       // into itself: Photos/Photos
-      {source_, (source_ / "vacances").string()},              // below itself
+      {source_, source_.string() + "/"},           // into itself: Photos/Photos
+      {source_, (source_ / "vacances").string()},  // below itself
       {source_, (source_ / "vacances" / "plage" / "..").string() + "/"},
       {source_, source_.string() + "/./"},
       {root_.path() / "P" / "P", root_.path().string() + "/"},  // R/P holds the source R/P/P
@@ -315,9 +316,12 @@ TEST_F(JobTest, TheJobGroupIsGreyedAndTheBarsMovedWhileTheCopyRuns) {
   EXPECT_EQ(barValue(app::kActivityBar), 120 - 99);
   // The measurement runs on a thread of its own; its figure shows at the next tick.
   hl::advanceTime(3000 - 120 * 20);
-  ASSERT_TRUE(platform::pumpUntil([] { return hl::control(app::kOverallProgressBar).progressValue > 0 ||
-                                              !platform::threadRunning(app::appState().measureThread); },
-                                  5000));
+  ASSERT_TRUE(platform::pumpUntil(
+      [] {
+        return hl::control(app::kOverallProgressBar).progressValue > 0 ||
+               !platform::threadRunning(app::appState().measureThread);
+      },
+      5000));
   hl::advanceTime(20);
   const auto measured = barValue(app::kOverallProgressBar);
   EXPECT_GE(measured, 0);
@@ -433,7 +437,8 @@ TEST_F(JobTest, ACopyWithAFailedFileSaysSoInItsBoxAndJournal) {
   const auto copyBox = boxesCaptioned("Copie");
   ASSERT_EQ(copyBox.size(), 1u);
   EXPECT_EQ(copyBox[0].kind, platform::kBoxWarning);
-  EXPECT_EQ(copyBox[0].text, "La copie de Photos est terminée.\r\r1 élément(s) n'ont pu être copié(s).");
+  EXPECT_EQ(copyBox[0].text,
+            "La copie de Photos est terminée.\r\r1 élément(s) n'ont pu être copié(s).");
   const auto lines = journalLines();
   const std::string failure = "Echec de la copie : " + (source_ / "lien").string();
   const auto at = std::find(lines.begin(), lines.end(), failure);
@@ -519,7 +524,8 @@ TEST_F(JobCancelTest, AnsweringYesJournalsTheCancellationEvenWithTheJournalOffAn
   hl::pressControl(app::kCancelButton);
   ASSERT_TRUE(hl::waitProgramEnd());
   EXPECT_TRUE(platform::testing::waitAllThreads(10000));
-  EXPECT_EQ(journalLines(), std::vector<std::string>{"ANNULATION DE LA COPIE EN COURS PAR L'UTILISATEUR"});
+  EXPECT_EQ(journalLines(),
+            std::vector<std::string>{"ANNULATION DE LA COPIE EN COURS PAR L'UTILISATEUR"});
   EXPECT_FALSE(hasBox("Copie"));
   // The stopped copy left no half-written file under the real name.
   EXPECT_FALSE(fs::exists(target() / "grand.bin"));
@@ -577,7 +583,8 @@ TEST_F(VerificationTest, DifferencesTheRoundedFiguresHideStillFail) {
     std::function<void(const fs::path&)> damage;
   };
   const Case cases[] = {
-      {"100 bytes short", [](const fs::path& t) { writeFile(t / "a.jpg", std::string(69900, 'a')); }},
+      {"100 bytes short",
+       [](const fs::path& t) { writeFile(t / "a.jpg", std::string(69900, 'a')); }},
       {"a missing empty file", [](const fs::path& t) { fs::remove(t / "vide.txt"); }},
       {"a missing empty folder", [](const fs::path& t) { fs::remove(t / "vide"); }},
       {"an extra empty folder", [](const fs::path& t) { fs::create_directory(t / "en trop"); }},
@@ -646,8 +653,8 @@ class JournalViewerRunTest : public JobTest {
   void SetUp() override {
     JobTest::SetUp();
     // The journal is written before the program starts and sets this itself.
-    app::appState().journalPath = (profile() / "ravelundlog.ini").string();
-    app::appState().journalKey = std::string(journal::kJournalKey);
+    journal::setJournalFile((profile() / "ravelundlog.ini").string(),
+                            std::string(journal::kJournalKey));
   }
 };
 
@@ -704,7 +711,8 @@ TEST_F(JournalViewerRunTest, AJournalOfOnlyTheHeaderShowsOneLineAndAnEmptyOne) {
 TEST_F(JournalViewerRunTest, AJournalOfMegabytesShowsEveryLine) {
   journal::ensureJournal();
   const std::string line = std::string(90, 'x') + " — ligne de journal";
-  const std::string record = journal::encipherLine(journal::toWindows1252(line), journal::kJournalKey);
+  const std::string record =
+      journal::encipherLine(journal::toWindows1252(line), journal::kJournalKey);
   std::string bytes = readFile(profile() / "ravelundlog.ini");
   std::size_t records = 0;
   while (bytes.size() < (std::size_t{3} << 20)) {

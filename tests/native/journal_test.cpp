@@ -27,14 +27,11 @@ class JournalTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = folder_ / "ravelundlog.ini";
-    app::appState().journalKey = std::string(journal::kJournalKey);
-    app::appState().journalPath = path_.string();
+    journal::setJournalFile(path_.string(), std::string(journal::kJournalKey));
     journal::testing::fixCurrentDate(journal::dateFromFields(2026, 12, 7, 6, 5, 9));
   }
 
-  void TearDown() override {
-    journal::testing::useSystemClock();
-  }
+  void TearDown() override { journal::testing::useSystemClock(); }
 
   testsupport::TempFolder temp_;
   const fs::path folder_ = temp_.path();
@@ -114,7 +111,8 @@ TEST_F(JournalTest, ReaderAcceptsEveryLineEnd) {
 
 TEST_F(JournalTest, AJournalInAMissingFolderIsNeitherMadeNorReportedWritten) {
   EXPECT_TRUE(journal::readJournalLines().empty());
-  app::appState().journalPath = (folder_ / "missing" / "ravelundlog.ini").string();
+  journal::setJournalFile((folder_ / "missing" / "ravelundlog.ini").string(),
+                          journal::journalKey());
   EXPECT_FALSE(journal::appendJournalLine("A"));
   journal::ensureJournal();
   EXPECT_FALSE(fs::exists(folder_ / "missing"));

@@ -238,7 +238,7 @@ class JournalFaultTest : public testsupport::ProgramTest {
     journal::testing::fixCurrentDate(journal::dateFromFields(2026, 12, 7, 6, 5, 9));
     ASSERT_TRUE(app::startUp());
     path_ = profile() / "ravelundlog.ini";
-    ASSERT_EQ(app::appState().journalPath, path_.string());
+    ASSERT_EQ(journal::journalPath(), path_.string());
   }
   void TearDown() override {
     journal::testing::useSystemClock();
@@ -357,7 +357,8 @@ TEST_F(JournalFaultTest, AJournalThatCannotBeWrittenIsToldOncePerJobAndKeepsWhat
 }
 
 TEST_F(JournalFaultTest, AJournalInAMissingProfileFolderIsToldAndNotMade) {
-  app::appState().journalPath = (profile() / "parti" / "ravelundlog.ini").string();
+  journal::setJournalFile((profile() / "parti" / "ravelundlog.ini").string(),
+                          journal::journalKey());
   EXPECT_FALSE(journal::appendJournalLine("A"));
   EXPECT_FALSE(journal::appendJournalLine("B"));
   journal::ensureJournal();

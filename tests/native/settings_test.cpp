@@ -14,11 +14,11 @@
 #include <thread>
 
 #include "app/state.h"
-#include "test_support.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/ui.h"
+#include "test_support.h"
 
 namespace {
 
@@ -37,13 +37,11 @@ class SettingsTest : public ::testing::Test {
     path_ = folder_ / "ravelund.ini";
     settings::testing::overrideSettingsPath(path_.string());
     app::resetAppState();
-    app::appState().journalKey = std::string(journal::kJournalKey);
-    app::appState().journalPath = (folder_ / "ravelundlog.ini").string();
+    journal::setJournalFile((folder_ / "ravelundlog.ini").string(),
+                            std::string(journal::kJournalKey));
   }
 
-  void TearDown() override {
-    settings::testing::overrideSettingsPath("");
-  }
+  void TearDown() override { settings::testing::overrideSettingsPath(""); }
 
   static std::array<int, 5> flags() {
     const app::OptionFlags& o = app::appState().options;
@@ -123,7 +121,7 @@ TEST_F(SettingsTest, OpeningAMissingFileFailsAndCreatesNothing) {
   EXPECT_FALSE(file.open(path_.string()));
   EXPECT_FALSE(file.open(folder_.string()));  // a folder is no settings file
   app::appState().options.log = 1;
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(app::appState().options);
   EXPECT_EQ(flags(), (std::array<int, 5>{0, 0, 1, 0, 0}));
   EXPECT_FALSE(fs::exists(path_));
 }
@@ -132,11 +130,11 @@ TEST_F(SettingsTest, LoadOptionFlagsReadsExactlyOk) {
   writeFile(path_, "VERIF = ok\r\nspace = OK\r\nlog = ok  \r\nopencopy = yes\r\nopenlog = 1\r\n");
   app::appState().options.space = 1;
   app::appState().options.opencopy = 1;
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(app::appState().options);
   EXPECT_EQ(flags(), (std::array<int, 5>{1, 0, 1, 0, 0}));
 
   writeFile(path_, "[Options]\r\n" + std::string(kVerifAndLogOn));
-  settings::loadOptionFlags();
+  settings::loadOptionFlags(app::appState().options);
   EXPECT_EQ(flags(), (std::array<int, 5>{0, 0, 0, 0, 0}));
 }
 

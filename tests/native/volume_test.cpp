@@ -89,6 +89,7 @@ TEST(Volume, APathThatCannotBeAskedGivesTheFailureTexts) {
     EXPECT_EQ(volume::totalCapacityText(path), "0.00 Byte") << path;
     EXPECT_EQ(volume::freeSpaceText(path), "0.00 Byte") << path;
     EXPECT_EQ(volume::freeSpaceBytes(path), "0") << path;
+    EXPECT_EQ(volume::freeSpaceByteCount(path), 0u) << path;
   }
 }
 

@@ -62,8 +62,8 @@ class FilesTest : public ::testing::Test {
     folder_ = std::wstring(temp) + L"ravelund-files-" + std::to_wstring(GetCurrentProcessId()) +
               L"-" + std::to_wstring(++serial);
     ASSERT_TRUE(CreateDirectoryW(folder_.c_str(), nullptr));
-    app::appState().journalKey = std::string(journal::kJournalKey);
-    app::appState().journalPath = narrow(folder_) + "\\ravelundlog.ini";
+    journal::setJournalFile(narrow(folder_) + "\\ravelundlog.ini",
+                            std::string(journal::kJournalKey));
   }
   void TearDown() override { removeTree(folder_); }
 
@@ -118,7 +118,7 @@ TEST_F(FilesTest, AMissingDriveGivesTheFailureTexts) {
 TEST_F(FilesTest, JournalIsAppendedWhileAnotherHandleReadsIt) {
   journal::appendJournalLine("première ligne");
   const HANDLE reader =
-      CreateFileW(widen(app::appState().journalPath).c_str(), GENERIC_READ,
+      CreateFileW(widen(journal::journalPath()).c_str(), GENERIC_READ,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   const std::string first = readThrough(reader);
@@ -225,7 +225,7 @@ TEST_F(FilesTest, UnicodeAndLongPathNames) {
   }
   for (const std::wstring& folder : {unicode, deep}) {
     const std::string journalPath = narrow(folder) + "\\ravelundlog.ini";
-    app::appState().journalPath = journalPath;
+    journal::setJournalFile(journalPath, journal::journalKey());
     EXPECT_FALSE(journal::journalExists());
     journal::ensureJournal();
     journal::appendJournalLine("Copie de « Données » terminée");
@@ -253,7 +253,7 @@ TEST_F(FilesTest, UnicodeAndLongPathNames) {
 }
 
 TEST_F(FilesTest, DoubledSeparatorReadsAsOne) {
-  app::appState().journalPath = narrow(folder_) + "\\\\ravelundlog.ini";
+  journal::setJournalFile(narrow(folder_) + "\\\\ravelundlog.ini", journal::journalKey());
   journal::appendJournalLine("A");
   std::string bytes;
   ASSERT_TRUE(platform::readWholeFile(path("ravelundlog.ini"), bytes));

@@ -14,6 +14,7 @@
 
 #include "app/program.h"
 #include "app/state.h"
+#include "journal/journal.h"
 #include "platform/ui.h"
 #include "platform/win32/text.h"
 #include "settings/settings.h"
@@ -80,7 +81,7 @@ class PreferencesOnWindows : public ::testing::Test {
     DeleteFileW(settingsFile_.c_str());
     DeleteFileW(journalFile_.c_str());
     settings::testing::overrideSettingsPath(narrow(settingsFile_));
-    app::appState().journalPath = narrow(journalFile_);
+    journal::setJournalFile(narrow(journalFile_), journal::journalKey());
   }
   void TearDown() override {
     settings::testing::overrideSettingsPath("");
