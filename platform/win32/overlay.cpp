@@ -1,13 +1,14 @@
 // Painting over a picture control: the control's own paint is taken over, so
 // its picture and the texts on top of it are drawn into the one device
 // context of its paint request.
+// clang-format off
+#include "platform/win32/ui_internal.h"  // <windows.h>, ahead of <commctrl.h>
+// clang-format on
+
 #include <commctrl.h>
-#include <windows.h>
 
 #include <map>
 #include <mutex>
-
-#include "platform/win32/ui_internal.h"
 
 namespace platform::win32 {
 namespace {
