@@ -2,11 +2,9 @@
 // would: finds it, clicks its buttons, reads and answers its message boxes.
 //
 //   ravelund_e2e PATH\TO\ravelund.exe
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -17,63 +15,20 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "tests/e2e/driver.h"
 #include "version.h"
 
 namespace {
 
+using e2e::findWindowOf;
+using e2e::readBytes;
+using e2e::snapshot;
+using e2e::textOf;
+using e2e::waitFor;
+using e2e::widen;
+using e2e::writeBytes;
+
 std::wstring programPath;
-
-std::wstring widen(const char* text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), length);
-  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
-  return result;
-}
-
-// WM_GETTEXT works across processes where GetWindowText does not.
-std::wstring textOf(HWND hwnd) {
-  wchar_t buffer[8192] = {};
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, nullptr);
-  return buffer;
-}
-
-template <typename Found>
-HWND waitFor(Found find, int timeoutMs = 20000) {
-  for (int waited = 0; waited < timeoutMs; waited += 20) {
-    if (HWND hwnd = find()) return hwnd;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-HWND findWindowOf(DWORD process, const wchar_t* className, const std::wstring& title) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const std::wstring* title;
-    HWND found;
-  } search{process, className, &title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        wchar_t caption[512] = {};
-        GetWindowTextW(hwnd, caption, 512);
-        if (owner == s->process && IsWindowVisible(hwnd) &&
-            (!s->className || lstrcmpW(name, s->className) == 0) && *s->title == caption) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 class RunningProgram : public ::testing::Test {
  protected:
@@ -104,9 +59,7 @@ class RunningProgram : public ::testing::Test {
     CloseHandle(process_.hProcess);
   }
 
-  void click(int control) {
-    PostMessageW(GetDlgItem(bar_, control), BM_CLICK, 0, 0);
-  }
+  void click(int control) { PostMessageW(GetDlgItem(bar_, control), BM_CLICK, 0, 0); }
 
   bool endsWithin(int milliseconds, DWORD* exitCode) {
     if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
@@ -122,27 +75,6 @@ class RunningProgram : public ::testing::Test {
 };
 
 namespace fs = std::filesystem;
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::map<std::wstring, std::string> snapshot(const fs::path& root) {
-  std::map<std::wstring, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::wstring name = fs::relative(entry.path(), root).wstring();
-    tree[name] = entry.is_directory() ? std::string("<folder>") : readBytes(entry.path());
-  }
-  return tree;
-}
 
 std::string utf8(const fs::path& path) {
   const std::u8string text = path.u8string();
@@ -187,7 +119,8 @@ class RunningJob : public RunningProgram {
     settings_ = profileFolder() / L"ravelund.ini";
     journal_ = profileFolder() / L"ravelundlog.ini";
     fs::remove(journal_);
-    writeBytes(settings_, "verif = no\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
+    writeBytes(settings_,
+               "verif = no\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
     RunningProgram::SetUp();
   }
 
@@ -201,7 +134,8 @@ class RunningJob : public RunningProgram {
 
   void type(int control, const fs::path& path) {
     const std::wstring text = path.wstring() + L"\\";
-    SendMessageW(GetDlgItem(window_, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(GetDlgItem(window_, control), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(text.c_str()));
   }
 
   HWND waitForBox(const char* caption, int timeoutMs = 60000) {
@@ -264,7 +198,8 @@ TEST_F(RunningJob, AWholeJobCopiesVerifiesAndJournalsThroughTheRealWindow) {
   const auto lines = journalLines(journal_);
   ASSERT_GE(lines.size(), 17u);
   EXPECT_EQ(lines[0].rfind("Journal créé le : ", 0), 0u);
-  EXPECT_EQ(lines[2], "---------------------------- [ Été 2026 ]-------------------------------------------");
+  EXPECT_EQ(lines[2],
+            "---------------------------- [ Été 2026 ]-------------------------------------------");
   EXPECT_EQ(lines[4], "Emplacement original : " + utf8(source_.wstring() + L"\\"));
   EXPECT_EQ(lines[5], "Destination : " + utf8(destination_ / L"Été 2026"));
   EXPECT_EQ(lines[12], "   Taille dossier original : 0.291 Mo");
@@ -295,7 +230,8 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
   });
   ASSERT_NE(area, nullptr);
   std::wstring text(1 << 16, L'\0');
-  const auto length = SendMessageW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  const auto length =
+      SendMessageW(area, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(static_cast<std::size_t>(length));
   EXPECT_EQ(text.rfind(widen("Journal créé le : "), 0), 0u);
   EXPECT_NE(text.find(widen("Emplacement original : ")), std::wstring::npos);
@@ -345,7 +281,8 @@ TEST_F(RunningJob, AJournalOfMegabytesShowsEveryLineAndTheWindowClosesWhileItFil
 }
 
 TEST_F(RunningJob, TheVerificationOpensTheJournalAndTheProgramStillQuitsCleanly) {
-  writeBytes(settings_, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = ok\r\n");
+  writeBytes(settings_,
+             "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = ok\r\n");
   startTheJob();
   ASSERT_TRUE(answerBox("Copie", IDOK));
   ASSERT_TRUE(answerBox("Contrôle", IDOK));
@@ -367,7 +304,8 @@ TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
   for (int i = 0; i < 40; ++i) {
     writeBytes(source_ / ("gros" + std::to_string(i) + ".bin"), std::string(8 << 20, 'g'));
   }
-  writeBytes(settings_, "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
+  writeBytes(settings_,
+             "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
   startTheJob();
   ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? nullptr : window_; }));
   click(16);
@@ -383,7 +321,7 @@ TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
 }
 
 TEST_F(RunningProgram, ShowsItsWindowWithEveryCommandButton) {
-  const char* captions[] = {"Démarrer", "Annuler", "Paramètres", "Journal",
+  const char* captions[] = {"Démarrer", "Annuler",  "Paramètres", "Journal",
                             "Aide",     "Explorer", "Ostrevak"};
   for (int control = 15; control <= 21; ++control) {
     HWND button = GetDlgItem(bar_, control);

@@ -19,18 +19,19 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "tests/e2e/driver.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using e2e::findWindowOf;
+using e2e::readBytes;
+using e2e::snapshot;
+using e2e::textOf;
+using e2e::waitFor;
+using e2e::widen;
+using e2e::writeBytes;
 
-std::wstring widen(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), length);
-  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
-  return result;
-}
+namespace fs = std::filesystem;
 
 std::string utf8(const std::wstring& text) {
   const int length =
@@ -43,60 +44,6 @@ std::string utf8(const std::wstring& text) {
 
 // The program this driver was given: its first argument.
 std::wstring programToRun() { return __argc >= 2 && __wargv != nullptr ? __wargv[1] : L""; }
-
-std::wstring textOf(HWND hwnd) {
-  wchar_t buffer[8192] = {};
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, nullptr);
-  return buffer;
-}
-
-HWND waitFor(const std::function<HWND()>& find, int timeoutMs = 20000) {
-  for (int waited = 0; waited < timeoutMs; waited += 10) {
-    if (HWND hwnd = find()) return hwnd;
-    Sleep(10);
-  }
-  return nullptr;
-}
-
-HWND findWindowOf(DWORD process, const wchar_t* className, const std::wstring& title) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const std::wstring* title;
-    HWND found;
-  } search{process, className, &title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        wchar_t caption[512] = {};
-        GetWindowTextW(hwnd, caption, 512);
-        if (owner == s->process && IsWindowVisible(hwnd) &&
-            (!s->className || lstrcmpW(name, s->className) == 0) && *s->title == caption) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // Bytes that differ along the file and from one file to the next.
 std::string patterned(std::size_t size, unsigned seed) {

@@ -16,85 +16,22 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "tests/e2e/driver.h"
 
 namespace {
+
+using e2e::findWindowOf;
+using e2e::readBytes;
+using e2e::snapshot;
+using e2e::textOf;
+using e2e::waitFor;
+using e2e::widen;
+using e2e::writeBytes;
 
 namespace fs = std::filesystem;
 
 constexpr char kJournalFailure[] = "Le journal n'a pu être écrit!";
 constexpr char kSaveFailure[] = "Les préférences n'ont pu être enregistrées!";
-
-std::wstring wide(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), length);
-  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
-  return result;
-}
-
-std::wstring textOf(HWND hwnd) {
-  wchar_t buffer[8192] = {};
-  SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG,
-                      2000, nullptr);
-  return buffer;
-}
-
-template <typename Found>
-HWND waitFor(Found find, int timeoutMs = 20000) {
-  for (int waited = 0; waited < timeoutMs; waited += 20) {
-    if (HWND hwnd = find()) return hwnd;
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-HWND findWindowOf(DWORD process, const wchar_t* className, const std::wstring& title) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const std::wstring* title;
-    HWND found;
-  } search{process, className, &title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        wchar_t caption[512] = {};
-        GetWindowTextW(hwnd, caption, 512);
-        if (owner == s->process && IsWindowVisible(hwnd) &&
-            (!s->className || lstrcmpW(name, s->className) == 0) && *s->title == caption) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-std::map<std::wstring, std::string> snapshot(const fs::path& root) {
-  std::map<std::wstring, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::wstring name = fs::relative(entry.path(), root).wstring();
-    tree[name] = entry.is_directory() ? std::string("<folder>") : readBytes(entry.path());
-  }
-  return tree;
-}
 
 fs::path realProfileFolder() {
   wchar_t path[MAX_PATH] = {};
@@ -187,7 +124,7 @@ class ProfileJob : public ::testing::Test {
     ASSERT_TRUE(CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, current_.c_str(), &startup, &process_))
         << "error " << GetLastError();
-    const std::wstring title = wide("Ostrevak Tessune 1.0.09.10");
+    const std::wstring title = widen("Ostrevak Tessune 1.0.09.10");
     window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
     ASSERT_NE(window_, nullptr) << "the main window never appeared";
     bar_ = waitFor([&] {
@@ -206,7 +143,7 @@ class ProfileJob : public ::testing::Test {
   }
 
   HWND waitForBox(const char* caption, int timeoutMs = 60000) {
-    const std::wstring title = wide(caption);
+    const std::wstring title = widen(caption);
     return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
   }
 
@@ -225,8 +162,8 @@ class ProfileJob : public ::testing::Test {
     type(7, destination_);
     click(15);
     std::vector<std::pair<std::wstring, std::wstring>> seen;
-    const std::vector<std::wstring> captions = {wide("Erreur!"), wide("Copie"),
-                                                wide("Vérification"), wide("Contrôle")};
+    const std::vector<std::wstring> captions = {widen("Erreur!"), widen("Copie"),
+                                                widen("Vérification"), widen("Contrôle")};
     for (int step = 0; step < 8; ++step) {
       HWND box = nullptr;
       std::wstring caption;
@@ -242,9 +179,9 @@ class ProfileJob : public ::testing::Test {
           },
           60000);
       if (!box) break;
-      const bool question = caption == wide("Vérification");
+      const bool question = caption == widen("Vérification");
       seen.emplace_back(caption, answer(box, question ? IDYES : IDOK));
-      if (caption == wide("Contrôle")) break;
+      if (caption == widen("Contrôle")) break;
     }
     waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000);
     return seen;
@@ -253,15 +190,15 @@ class ProfileJob : public ::testing::Test {
   int journalFailures(const std::vector<std::pair<std::wstring, std::wstring>>& boxes) {
     int count = 0;
     for (const auto& [caption, text] : boxes) {
-      if (caption == wide("Erreur!") && text == wide(kJournalFailure)) ++count;
+      if (caption == widen("Erreur!") && text == widen(kJournalFailure)) ++count;
     }
     return count;
   }
 
   void expectAGoodCopy(const std::vector<std::pair<std::wstring, std::wstring>>& boxes) {
     ASSERT_FALSE(boxes.empty());
-    EXPECT_EQ(boxes.back().first, wide("Contrôle"));
-    EXPECT_EQ(boxes.back().second, wide("La copie de [ Été 2026 ] s'est terminée sans erreur."));
+    EXPECT_EQ(boxes.back().first, widen("Contrôle"));
+    EXPECT_EQ(boxes.back().second, widen("La copie de [ Été 2026 ] s'est terminée sans erreur."));
     EXPECT_EQ(snapshot(destination_ / L"Été 2026"), snapshot(source_));
   }
 
@@ -282,7 +219,7 @@ TEST_F(ProfileJob, AJournalHeldOpenByAnotherProgramIsToldOnceAndKeptWhole) {
   EXPECT_EQ(journalFailures(boxes), 1);
   // The box came before the copy: the journal's opening block is the job's first step.
   ASSERT_GE(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].first, wide("Erreur!"));
+  EXPECT_EQ(boxes[0].first, widen("Erreur!"));
   PostMessageW(window_, WM_CLOSE, 0, 0);
   WaitForSingleObject(process_.hProcess, 10000);
   other.reset();
@@ -327,7 +264,7 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
     startTheProgram();
 
     click(17);
-    const std::wstring title = wide("Ravelund Préférences");
+    const std::wstring title = widen("Ravelund Préférences");
     HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
     ASSERT_NE(preferences, nullptr);
     HWND openCopy = waitFor([&] { return GetDlgItem(preferences, 35); });
@@ -341,7 +278,7 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
     PostMessageW(save, BM_CLICK, 0, 0);
     HWND box = waitForBox("Erreur!", 20000);
     ASSERT_NE(box, nullptr) << "the failed save was not told";
-    EXPECT_EQ(answer(box, IDOK), wide(kSaveFailure));
+    EXPECT_EQ(answer(box, IDOK), widen(kSaveFailure));
     EXPECT_TRUE(IsWindow(preferences));
     PostMessageW(preferences, WM_CLOSE, 0, 0);
     ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 5000));
@@ -394,14 +331,14 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
   answer(question, IDYES);
   HWND verdict = waitForBox("Contrôle");
   ASSERT_NE(verdict, nullptr);
-  EXPECT_EQ(answer(verdict, IDOK), wide("La copie de [ Été 2026 ] s'est terminée sans erreur."));
+  EXPECT_EQ(answer(verdict, IDOK), widen("La copie de [ Été 2026 ] s'est terminée sans erreur."));
   EXPECT_EQ(snapshot(destination_ / L"Été 2026"), snapshot(source_));
 
   // Without a profile folder the shell names none, and both files live in
   // the program's current folder: the save lands there, and says nothing.
   ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000));
   click(17);
-  const std::wstring title = wide("Ravelund Préférences");
+  const std::wstring title = widen("Ravelund Préférences");
   HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
   ASSERT_NE(preferences, nullptr);
   HWND save = waitFor([&] { return GetDlgItem(GetDlgItem(preferences, 38), 39); });
