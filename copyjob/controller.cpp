@@ -27,7 +27,6 @@ namespace {
 constexpr int kStopWaitMs = 5000;
 constexpr int kCopyTickMs = 20;
 constexpr int kCopyMeasureMs = 3000;
-constexpr char kDateMask[] = "%dd/%mm/%yyyy à %hh:%ii:%ss";
 
 // What the threads of one job tell the main thread. Each job has its own, and
 // each thread keeps the one it was started for, so a measurement that ends
@@ -102,7 +101,7 @@ std::string missingFieldText(bool sourceEmpty, bool destinationEmpty) {
 void journalOpeningBlock() {
   const app::AppState& state = app::appState();
   journal::ensureJournal();
-  const std::string date = journal::formatDate(kDateMask, journal::currentDate());
+  const std::string date = journal::formatDate(journal::kJobDateMask, journal::currentDate());
   journal::appendJournalLine(journalBlockHeader(jobFolderName(state.jobSource)));
   journal::appendJournalLine("Démarrage de la copie le : " + date);
   journal::appendJournalLine("Emplacement original : " + state.jobSource);
@@ -119,16 +118,20 @@ std::vector<std::string> failedElements() {
   return job.failed;
 }
 
-// The copied folder in the shell, when the option asks for it and it exists.
-void openCopiedFolderIfAsked() {
-  const app::AppState& state = app::appState();
-  if (state.options.opencopy == 1 &&
-      platform::pathInfo(state.copyTarget).kind == platform::PathKind::folder) {
-    platform::exploreFolder(state.copyTarget);
-  }
+}  // namespace
+
+void sweepActivityBar() {
+  std::int64_t value = platform::progressValue(app::kActivityBar) + 1;
+  if (value >= 100) value = 1;
+  platform::setProgressValue(app::kActivityBar, value);
 }
 
-}  // namespace
+void openCopyIfAsked(const std::string& target) {
+  if (app::appState().options.opencopy == 1 &&
+      platform::pathInfo(target).kind == platform::PathKind::folder) {
+    platform::exploreFolder(target);
+  }
+}
 
 void startCopy() {
   app::AppState& state = app::appState();
@@ -194,9 +197,7 @@ void onCopyTick() {
     finishCopy();
     return;
   }
-  std::int64_t value = platform::progressValue(app::kActivityBar) + 1;
-  if (value >= 100) value = 1;
-  platform::setProgressValue(app::kActivityBar, value);
+  sweepActivityBar();
   showMeasuredProgress();
 }
 
@@ -253,7 +254,7 @@ void finishCopy() {
   // Without a verification the job's journal lines end here.
   journal::rearmWriteFailureNotice();
   if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
-  openCopiedFolderIfAsked();
+  openCopyIfAsked(state.copyTarget);
 }
 
 void startVerification() {

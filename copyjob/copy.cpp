@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "copyjob/copyjob.h"
+#include "copyjob/descent.h"
 #include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
@@ -60,13 +61,11 @@ struct TreeCopy {
   bool targetGone = false;  // the top target folder vanished: nothing more can arrive
 };
 
-struct Level {
-  std::vector<std::string> subfolders;
-  std::size_t nextIndex = 0;
+// A source folder on the branch being copied (its identity is the source
+// folder's, for the cycle guard).
+struct Level : BranchLevel {
   std::size_t sourceLength = 0;
   std::size_t targetLength = 0;
-  bool haveIdentity = false;
-  platform::PathIdentity identity;  // of this source folder, for the cycle guard
   CopiedNames copiedFolders;
 };
 
@@ -138,16 +137,12 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   // again through a link the listing did not show as one), or the target
   // itself, is not copied into itself.
   level.haveIdentity = listing.identity(level.identity);
-  if (level.haveIdentity) {
-    bool again = copy.haveTargetIdentity && level.identity == copy.targetIdentity;
-    for (const Level& above : branch) {
-      if (above.haveIdentity && above.identity == level.identity) again = true;
-    }
-    if (again) {
-      failElement(copy, copy.sourcePath);
-      level.haveIdentity = false;
-      return level;
-    }
+  if (level.haveIdentity &&
+      ((copy.haveTargetIdentity && level.identity == copy.targetIdentity) ||
+       onBranch(branch, level.identity))) {
+    failElement(copy, copy.sourcePath);
+    level.haveIdentity = false;
+    return level;
   }
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
   const platform::FolderCreation creation = platform::createFolder(bareTarget);
@@ -210,6 +205,22 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   return level;
 }
 
+// After a folder's own files: false when the copy ends there, stopped or
+// with its target gone. With the target gone, the sub-folders still waiting
+// on the branch are not copied either, each one an element with everything
+// below it.
+bool goesOn(TreeCopy& copy, const std::vector<Level>& levels) {
+  if (copy.stopped) return false;
+  if (!copy.targetGone) return true;
+  for (const Level& level : levels) {
+    for (std::size_t i = level.nextIndex; i < level.subfolders.size(); ++i) {
+      failElement(copy, copy.sourcePath.substr(0, level.sourceLength) + level.subfolders[i] +
+                            platform::kPathSeparator);
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
@@ -226,52 +237,33 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
   // is written.
   if (targetOverlapsSource(copy.sourcePath, copy.targetPath)) return 0;
 
-  // Depth first, without recursion: each folder's files are copied while its
-  // listing is read, then its sub-folders, which waited by name on this stack,
-  // one after the other. Only one listing is open at a time.
+  // Depth first: each folder's files are copied while its listing is read,
+  // then its sub-folders one after the other.
   copy.topTarget = copy.targetPath;
   std::vector<Level> levels;
   levels.push_back(copyOneFolder(copy, levels));
-  while (!levels.empty() && !copy.stopped) {
-    if (copy.targetGone) {
-      // The sub-folders still waiting on the branch are not copied either,
-      // each one an element with everything below it.
-      for (const Level& level : levels) {
-        for (std::size_t i = level.nextIndex; i < level.subfolders.size(); ++i) {
-          failElement(copy, copy.sourcePath.substr(0, level.sourceLength) + level.subfolders[i] +
-                                platform::kPathSeparator);
-        }
-      }
-      break;
-    }
-    Level& level = levels.back();
-    if (level.nextIndex == level.subfolders.size()) {
-      levels.pop_back();
-      continue;
-    }
-    if (!platform::threadCheckpoint()) {
-      copy.stopped = true;
-      break;
-    }
-    const std::string name = std::exchange(level.subfolders[level.nextIndex], std::string());
-    ++level.nextIndex;
-    copy.sourcePath.resize(level.sourceLength);
+  if (!goesOn(copy, levels)) return copy.stopped ? 0 : copy.result;
+  const bool walked = descendDepthFirst(levels, [&](Level& parent, const std::string& name) {
+    copy.sourcePath.resize(parent.sourceLength);
     copy.sourcePath.append(name).push_back(platform::kPathSeparator);
-    copy.targetPath.resize(level.targetLength);
+    copy.targetPath.resize(parent.targetLength);
     copy.targetPath.append(name);
     // Two source folders whose names differ only in letter case would merge
     // into one on a target that ignores it, the second's files replacing the
     // first's.
-    std::vector<std::string>& sameFold = level.copiedFolders[foldedName(name)];
-    if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath.substr(0, level.targetLength),
+    std::vector<std::string>& sameFold = parent.copiedFolders[foldedName(name)];
+    if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath.substr(0, parent.targetLength),
                                                   copy.targetPath, sameFold)) {
       failElement(copy, copy.sourcePath);
-      continue;
+      return true;
     }
     sameFold.push_back(name);
     copy.targetPath.push_back(platform::kPathSeparator);
     levels.push_back(copyOneFolder(copy, levels));
-  }
+    return goesOn(copy, levels);
+  });
+  // A stop asked between two folders.
+  if (!walked && !copy.targetGone) copy.stopped = true;
   return copy.stopped ? 0 : copy.result;
 }
 

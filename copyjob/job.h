@@ -51,6 +51,13 @@ int verifyThreadMain(const std::string& source, const std::string& target);
 // A size in mebibytes with three decimals, as the verification shows it.
 std::string megabyteText(std::int64_t bytes);
 
+// One step of the activity bar's sweep while a copy or a verification runs:
+// 1 to 99, then from 1 again.
+void sweepActivityBar();
+// Opens the job's copied folder `target` in the shell when the options ask
+// for it and the folder exists.
+void openCopyIfAsked(const std::string& target);
+
 // Control 16: pauses a running copy and asks whether to cancel it and quit;
 // with no copy running, quits at once.
 void cancelAndQuit();

@@ -30,9 +30,7 @@ void onVerifyTick() {
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
     return;
   }
-  std::int64_t value = platform::progressValue(app::kActivityBar) + 1;
-  if (value >= 100) value = 1;
-  platform::setProgressValue(app::kActivityBar, value);
+  sweepActivityBar();
 }
 
 namespace {
@@ -84,7 +82,7 @@ void finishVerification(const std::string& source, const std::string& target,
     journal::appendJournalLine(state.statusText.get());
     journal::appendJournalLine(
         "Fin du processus de copie le : " +
-        journal::formatDate("%dd/%mm/%yyyy à %hh:%ii:%ss", journal::currentDate()));
+        journal::formatDate(journal::kJobDateMask, journal::currentDate()));
     journal::appendJournalLine("");
   }
   journal::rearmWriteFailureNotice();
@@ -92,10 +90,7 @@ void finishVerification(const std::string& source, const std::string& target,
   if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
   // Closing the program while the journal window was open ends the job here.
   if (state.currentEvent == platform::kEventClose) return;
-  if (state.options.opencopy == 1 &&
-      platform::pathInfo(target).kind == platform::PathKind::folder) {
-    platform::exploreFolder(target);
-  }
+  openCopyIfAsked(target);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "copyjob/copyjob.h"
+#include "copyjob/descent.h"
 #include "copyjob/path_text.h"
 #include "platform/files.h"
-#include "platform/threads.h"
 #include "platform/tree.h"
 
 namespace copyjob {
@@ -15,16 +15,8 @@ namespace {
 
 void walkTree(std::string_view top, std::string_view pattern, platform::ListingDetail detail,
               const std::function<void(const platform::TreeEntry&)>& onEntry) {
-  // Each folder's listing is read to its end and closed before any of its
-  // sub-folders is entered; the sub-folders wait by name on this explicit
-  // stack. So one listing is open at a time, however deep the tree, and the
-  // memory held is the names still waiting along the current branch.
-  struct Level {
-    std::vector<std::string> subfolders;
-    std::size_t nextIndex = 0;
+  struct Level : BranchLevel {
     std::size_t pathLength = 0;
-    bool haveIdentity = false;
-    platform::PathIdentity identity;
   };
   std::string path = withSeparator(top);
   std::vector<Level> levels;
@@ -33,41 +25,25 @@ void walkTree(std::string_view top, std::string_view pattern, platform::ListingD
     Level level;
     level.pathLength = path.size();
     platform::FolderListing listing;
-    if (listing.open(path, pattern, detail)) {
-      // A folder already on this branch (reached again through a link the
-      // listing did not show as one) is not walked again.
-      level.haveIdentity = listing.identity(level.identity);
-      for (const Level& above : levels) {
-        if (level.haveIdentity && above.haveIdentity && above.identity == level.identity) {
-          levels.push_back(Level{});
-          return;
-        }
-      }
-      platform::TreeEntry entry;
-      while (listing.next(entry)) {
-        if (entry.folder && entry.link) continue;
-        onEntry(entry);
-        if (entry.folder) level.subfolders.push_back(std::move(entry.name));
-      }
+    if (!listing.open(path, pattern, detail)) return;
+    level.haveIdentity = listing.identity(level.identity);
+    if (level.haveIdentity && onBranch(levels, level.identity)) return;
+    platform::TreeEntry entry;
+    while (listing.next(entry)) {
+      if (entry.folder && entry.link) continue;
+      onEntry(entry);
+      if (entry.folder) level.subfolders.push_back(std::move(entry.name));
     }
     levels.push_back(std::move(level));
   };
   listFolder();
-  while (!levels.empty()) {
-    Level& level = levels.back();
-    if (level.nextIndex == level.subfolders.size()) {
-      levels.pop_back();
-      continue;
-    }
-    if (!platform::threadCheckpoint()) return;
-    path.resize(level.pathLength);
-    path += level.subfolders[level.nextIndex];
+  descendDepthFirst(levels, [&](const Level& parent, const std::string& name) {
+    path.resize(parent.pathLength);
+    path += name;
     path += platform::kPathSeparator;
-    // The name is not needed any more; release it while the branch goes deeper.
-    std::string().swap(level.subfolders[level.nextIndex]);
-    ++level.nextIndex;
     listFolder();
-  }
+    return true;
+  });
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/modal.h"
 #include "app/state.h"
 #include "journal/journal.h"
 #include "platform/ui.h"
@@ -16,23 +17,6 @@ constexpr platform::Rgb kViewerBackColour{23, 33, 41};
 constexpr platform::Rgb kViewerTextColour{189, 193, 200};
 constexpr std::int64_t kViewerTextLimit = std::int64_t{1} << 30;
 constexpr std::size_t kLinesPerBatch = 500;
-
-bool endsTheViewer(const platform::Event& event) {
-  if (event.code != platform::kEventClose) return false;
-  if (event.window == app::kJournalWindow || !platform::windowExists(app::kJournalWindow)) {
-    return true;
-  }
-  // The system asked the (disabled) main window to close: the program is
-  // going away, so the journal window closes and the request goes on to the
-  // main loop once this one has ended.
-  if (event.window == app::kMainWindow && platform::windowExists(app::kMainWindow)) {
-    app::appState().currentEvent = platform::kEventClose;
-    platform::postClose(app::kMainWindow);
-    return true;
-  }
-  // The end of every event (the program is going away).
-  return !platform::windowExists(event.window);
-}
 
 }  // namespace
 
@@ -46,8 +30,7 @@ void showJournalViewer() {
   spec.maximiseBox = true;
   // Without its window there is nothing to show and nothing to wait for: the
   // main window stays usable.
-  if (!platform::openWindow(app::kJournalWindow, spec)) return;
-  platform::setWindowEnabled(app::kMainWindow, false);
+  if (!app::openModalWindow(app::kJournalWindow, spec)) return;
 
   platform::ControlSpec area;
   area.number = app::kJournalTextArea;
@@ -77,10 +60,9 @@ void showJournalViewer() {
     } else {
       event = platform::waitEvent();
     }
-    if (endsTheViewer(event)) break;
+    if (app::endsModalWindow(app::kJournalWindow, event)) break;
   }
-  platform::closeWindow(app::kJournalWindow);
-  platform::setWindowEnabled(app::kMainWindow, true);
+  app::closeModalWindow(app::kJournalWindow);
 }
 
 }  // namespace journal

@@ -1,4 +1,5 @@
 // The preferences window: the five options as check boxes, saved on request.
+#include "app/modal.h"
 #include "app/state.h"
 #include "platform/buttons.h"
 #include "platform/ui.h"
@@ -73,15 +74,12 @@ void showPreferences() {
   window.clientWidth = 400;
   window.clientHeight = 350;
   // Without its window there is nothing to edit: the main window stays usable.
-  if (!platform::openWindow(app::kPreferencesWindow, window)) return;
-  platform::setWindowEnabled(app::kMainWindow, false);
+  if (!app::openModalWindow(app::kPreferencesWindow, window)) return;
   createControls();
   loadSettingsIntoWindow();
   for (;;) {
     const platform::Event event = platform::waitEvent();
-    // The close box; a close of any other window can only mean that the
-    // event loop itself is ending (the main window is disabled).
-    if (event.code == platform::kEventClose) break;
+    if (app::endsModalWindow(app::kPreferencesWindow, event)) break;
     if (event.window != app::kPreferencesWindow || event.code != platform::kEventControl) continue;
     if (event.id == kCloseButton) break;
     if (event.id == kSaveButton) {
@@ -92,8 +90,7 @@ void showPreferences() {
                            platform::kBoxError);
     }
   }
-  platform::closeWindow(app::kPreferencesWindow);
-  platform::setWindowEnabled(app::kMainWindow, true);
+  app::closeModalWindow(app::kPreferencesWindow);
 }
 
 }  // namespace settings

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/win32/handle.h"
 #include "platform/win32/paths.h"
 #include "platform/win32/text.h"
 
@@ -22,6 +23,7 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 namespace {
 
+using win32::Handle;
 using win32::longPath;
 using win32::narrow;
 using win32::widen;
@@ -50,25 +52,6 @@ class QuietDriveErrors {
 
  private:
   DWORD previous_ = 0;
-};
-
-// A file handle that closes itself.
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  bool close() {
-    const HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return handle == INVALID_HANDLE_VALUE || CloseHandle(handle) != 0;
-  }
-
- private:
-  HANDLE handle_;
 };
 
 bool writeAll(HANDLE file, std::string_view bytes) {

@@ -152,6 +152,17 @@ TEST_F(PreferencesTest, MainWindowTakesNoInputWhileTheWindowIsOpen) {
   EXPECT_EQ(hl::boxes().size(), 1u);
 }
 
+TEST_F(PreferencesTest, AClosingAskedOfTheMainWindowClosesBothAndSavesNothing) {
+  writeFile(settingsFile_, kOnlyVerifyAndLog);
+  startAndOpenPreferences();
+  platform::setChecked(settings::kSpaceCheckBox, true);
+  // The main window is disabled; the system can still ask it to close.
+  platform::postClose(app::kMainWindow);
+  ASSERT_TRUE(hl::waitProgramEnd());
+  EXPECT_FALSE(hl::window(app::kPreferencesWindow).open);
+  EXPECT_EQ(readFile(settingsFile_), kOnlyVerifyAndLog);
+}
+
 TEST_F(PreferencesTest, BoxesStartFromTheSettingsFileOrClearedWithoutOne) {
   writeFile(settingsFile_, "opencopy = ok\r\nverif = ok\r\nspace = OK\r\n");
   startAndOpenPreferences();
