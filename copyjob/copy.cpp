@@ -137,9 +137,8 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   // again through a link the listing did not show as one), or the target
   // itself, is not copied into itself.
   level.haveIdentity = listing.identity(level.identity);
-  if (level.haveIdentity &&
-      ((copy.haveTargetIdentity && level.identity == copy.targetIdentity) ||
-       onBranch(branch, level.identity))) {
+  if (level.haveIdentity && ((copy.haveTargetIdentity && level.identity == copy.targetIdentity) ||
+                             onBranch(branch, level.identity))) {
     failElement(copy, copy.sourcePath);
     level.haveIdentity = false;
     return level;

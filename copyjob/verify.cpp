@@ -80,9 +80,8 @@ void finishVerification(const std::string& source, const std::string& target,
     journal::appendJournalLine("   Taille dossier original : " + sourceText + " Mo");
     journal::appendJournalLine("   Taille dossier copié : " + copyText + " Mo");
     journal::appendJournalLine(state.statusText.get());
-    journal::appendJournalLine(
-        "Fin du processus de copie le : " +
-        journal::formatDate(journal::kJobDateMask, journal::currentDate()));
+    journal::appendJournalLine("Fin du processus de copie le : " +
+                               journal::formatDate(journal::kJobDateMask, journal::currentDate()));
     journal::appendJournalLine("");
   }
   journal::rearmWriteFailureNotice();
