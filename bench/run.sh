@@ -49,7 +49,11 @@ fi
 
 # ---- The drivers ------------------------------------------------------------------
 has_target() {  # build folder, target
-  ninja -C "$1" -t targets all 2>/dev/null | grep -q "^$2:"
+  # The whole list first: a grep that stopped reading at its first match
+  # would end ninja with a broken pipe, and pipefail would call that a miss.
+  local targets
+  targets="$(ninja -C "$1" -t targets all 2>/dev/null)" || return 1
+  grep -q "^$2:" <<<"$targets"
 }
 
 if [[ ! -f "$build/build.ninja" ]]; then
