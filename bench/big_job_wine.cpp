@@ -15,10 +15,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/e2e/driver.h"
+#include "version.h"
 
 namespace {
 
@@ -30,52 +31,9 @@ double now() {
   return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-std::wstring wide(const char* text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text, -1, result.data(), length);
-  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
-  return result;
-}
-
-HWND findWindowOf(DWORD process, const wchar_t* className, const std::wstring& title) {
-  struct Search {
-    DWORD process;
-    const wchar_t* className;
-    const std::wstring* title;
-    HWND found;
-  } search{process, className, &title, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t name[64] = {};
-        GetClassNameW(hwnd, name, 64);
-        wchar_t caption[512] = {};
-        GetWindowTextW(hwnd, caption, 512);
-        if (owner == s->process && IsWindowVisible(hwnd) &&
-            (!s->className || lstrcmpW(name, s->className) == 0) && *s->title == caption) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 std::string readBytes(const std::wstring& path, bool& found) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  found = static_cast<bool>(in);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out << bytes;
+  found = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return e2e::readBytes(path);
 }
 
 std::string utf8(const wchar_t* text) {
@@ -138,7 +96,8 @@ int wmain(int argc, wchar_t** argv) {
   bool hadJournal = false;
   const std::string oldSettings = readBytes(settings, hadSettings);
   const std::string oldJournal = readBytes(journal, hadJournal);
-  writeBytes(settings, "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
+  e2e::writeBytes(settings,
+                  "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -149,11 +108,11 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start the program (error %lu)\n", GetLastError());
     return 1;
   }
-  const std::wstring title = wide("Ostrevak Tessune 1.0.09.10");
+  const std::wstring title = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
   HWND window = nullptr;
   HWND bar = nullptr;
   for (int waited = 0; waited < 30000 && !bar; waited += 20) {
-    window = findWindowOf(process.dwProcessId, nullptr, title);
+    window = e2e::findWindowOf(process.dwProcessId, nullptr, title);
     HWND candidate = window ? GetDlgItem(window, 14) : nullptr;
     if (candidate && GetDlgItem(candidate, 13)) bar = candidate;
     Sleep(20);
@@ -177,7 +136,7 @@ int wmain(int argc, wchar_t** argv) {
     double lastMove = start;
     bool left = false;
     for (;;) {
-      HWND box = findWindowOf(process.dwProcessId, L"#32770", endCaption);
+      HWND box = e2e::findWindowOf(process.dwProcessId, L"#32770", endCaption);
       if (box) {
         phase.seconds = now() - start;
         phase.workingSetMiB = workingSetMiB(process.hProcess, false);
@@ -207,14 +166,14 @@ int wmain(int argc, wchar_t** argv) {
   Phase copy("copy");
   double cancelQuestion = -1;
   PostMessageW(GetDlgItem(bar, 15), BM_CLICK, 0, 0);
-  HWND done = probePhase(copy, wide("Copie"), [&](double elapsed) {
+  HWND done = probePhase(copy, e2e::widen("Copie"), [&](double elapsed) {
     if (cancelQuestion >= 0 || elapsed < 3) return;
-    const std::wstring caption = wide("Tâche en cours!");
+    const std::wstring caption = e2e::widen("Tâche en cours!");
     const double asked = now();
     PostMessageW(GetDlgItem(bar, 16), BM_CLICK, 0, 0);
     HWND question = nullptr;
     while (!question && now() - asked < 60) {
-      question = findWindowOf(process.dwProcessId, L"#32770", caption);
+      question = e2e::findWindowOf(process.dwProcessId, L"#32770", caption);
       if (!question) Sleep(1);
     }
     cancelQuestion = now() - asked;
@@ -229,7 +188,7 @@ int wmain(int argc, wchar_t** argv) {
   press(done, IDOK);
 
   Phase verify("verify");
-  HWND verdict = probePhase(verify, wide("Contrôle"), [](double) {});
+  HWND verdict = probePhase(verify, e2e::widen("Contrôle"), [](double) {});
   wchar_t verdictText[1024] = {};
   if (verdict) {
     SendMessageW(GetDlgItem(verdict, 0xFFFF), WM_GETTEXT, 1024,
@@ -253,12 +212,12 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   if (hadSettings) {
-    writeBytes(settings, oldSettings);
+    e2e::writeBytes(settings, oldSettings);
   } else {
     DeleteFileW(settings.c_str());
   }
   if (hadJournal) {
-    writeBytes(journal, oldJournal);
+    e2e::writeBytes(journal, oldJournal);
   } else {
     DeleteFileW(journal.c_str());
   }

@@ -8,26 +8,27 @@
 // WORK-FOLDER is what tests/release/prepare.sh made: dist\ (the release
 // files) and portable\ (the zip unpacked). The groups run in that order, in
 // separate runs, the installed program's job between the second and the third.
-#include <windows.h>
-
 #include <gtest/gtest.h>
-
 #include <objidl.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
+#include "tests/e2e/driver.h"
 #include "version.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::findWindowOf;
+using e2e::readBytes;
+using e2e::widen;
+using e2e::writeBytes;
 
 fs::path workFolder;
 
@@ -35,26 +36,7 @@ constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrevakTessune";
 constexpr wchar_t kTitle[] = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
 
-std::wstring widen(const std::string& text) {
-  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
-  return result;
-}
-
 const std::wstring kVersion = widen(RAVELUND_VERSION_TEXT);
-
-std::string readBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
 
 fs::path knownFolder(int csidl) {
   wchar_t path[MAX_PATH] = {};
@@ -122,8 +104,9 @@ struct UninstallEntry {
   DWORD number(const wchar_t* name) const {
     DWORD value = 0;
     DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name, RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY,
-                     nullptr, &value, &size) != ERROR_SUCCESS) {
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kUninstallKey, name,
+                     RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &value,
+                     &size) != ERROR_SUCCESS) {
       return 0xFFFFFFFF;
     }
     return value;
@@ -169,7 +152,8 @@ VersionInfo versionOf(const fs::path& file) {
   if (!GetFileVersionInfoW(file.c_str(), 0, size, info.data.data())) return info;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(info.data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) {
+  if (!VerQueryValueW(info.data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) ||
+      !fixed) {
     return info;
   }
   info.parts[0] = HIWORD(fixed->dwFileVersionMS);
@@ -196,8 +180,8 @@ VersionInfo versionOf(const fs::path& file) {
 }
 
 std::wstring dotted(const WORD (&parts)[4]) {
-  return std::to_wstring(parts[0]) + L"." + std::to_wstring(parts[1]) + L"." + std::to_wstring(parts[2]) +
-         L"." + std::to_wstring(parts[3]);
+  return std::to_wstring(parts[0]) + L"." + std::to_wstring(parts[1]) + L"." +
+         std::to_wstring(parts[2]) + L"." + std::to_wstring(parts[3]);
 }
 
 // The program's version resource, as its file properties show it.
@@ -212,30 +196,9 @@ void expectTheProgramsVersion(const fs::path& exe) {
   EXPECT_EQ(info.text(L"FileVersion"), kVersion);
   EXPECT_EQ(info.text(L"ProductVersion"), kVersion);
   EXPECT_EQ(info.text(L"OriginalFilename"), L"ravelund.exe");
-  EXPECT_EQ(info.text(L"FileDescription"), widen("Ostrevak Tessune : copie et vérification de dossiers"));
+  EXPECT_EQ(info.text(L"FileDescription"),
+            widen("Ostrevak Tessune : copie et vérification de dossiers"));
   EXPECT_EQ(info.text(L"LegalCopyright"), widen("© 2026 Ostrevak"));
-}
-
-HWND findProgramWindow(DWORD process) {
-  struct Search {
-    DWORD process;
-    HWND found;
-  } search{process, nullptr};
-  EnumWindows(
-      [](HWND hwnd, LPARAM parameter) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(parameter);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        wchar_t caption[256] = {};
-        GetWindowTextW(hwnd, caption, 256);
-        if (owner == s->process && IsWindowVisible(hwnd) && lstrcmpW(caption, kTitle) == 0) {
-          s->found = hwnd;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
 }
 
 // Starts the program as a double click on it (or on its shortcut, in
@@ -250,12 +213,18 @@ void startAndClose(const fs::path& exe, const fs::path& folder) {
                              folder.c_str(), &startup, &process))
       << "error " << GetLastError();
   HWND window = nullptr;
-  waitUntil([&] { return (window = findProgramWindow(process.dwProcessId)) != nullptr; }, 20000);
+  waitUntil(
+      [&] { return (window = findWindowOf(process.dwProcessId, nullptr, kTitle)) != nullptr; },
+      20000);
   EXPECT_NE(window, nullptr) << "no window titled \"Ostrevak Tessune " RAVELUND_VERSION_TITLE "\"";
   if (window) {
     // The window is found while it makes its controls: wait for the command bar's last button.
-    EXPECT_TRUE(waitUntil([&] { HWND bar = GetDlgItem(window, 14); return bar && GetDlgItem(bar, 13); },
-                          20000));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+          HWND bar = GetDlgItem(window, 14);
+          return bar && GetDlgItem(bar, 13);
+        },
+        20000));
     RECT client{};
     GetClientRect(window, &client);
     EXPECT_GT(client.right, 500);
@@ -310,8 +279,8 @@ bool sameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, error);
 }
 
-const std::set<std::wstring> kInstalledFiles = {L"LICENCE.txt", L"LISEZMOI.txt", L"desinstaller.exe",
-                                                L"ravelund.exe"};
+const std::set<std::wstring> kInstalledFiles = {L"LICENCE.txt", L"LISEZMOI.txt",
+                                                L"desinstaller.exe", L"ravelund.exe"};
 
 // ---- the installer ------------------------------------------------------------
 
@@ -332,8 +301,10 @@ TEST(Install, ASilentInstallPutsTheProgramInProgramFiles) {
 
   EXPECT_EQ(namesIn(installFolder()), kInstalledFiles);
   // The very program of the portable zip.
-  EXPECT_EQ(readBytes(installFolder() / L"ravelund.exe"), readBytes(portableFolder() / L"ravelund.exe"));
-  EXPECT_EQ(readBytes(installFolder() / L"LISEZMOI.txt"), readBytes(portableFolder() / L"LISEZMOI.txt"));
+  EXPECT_EQ(readBytes(installFolder() / L"ravelund.exe"),
+            readBytes(portableFolder() / L"ravelund.exe"));
+  EXPECT_EQ(readBytes(installFolder() / L"LISEZMOI.txt"),
+            readBytes(portableFolder() / L"LISEZMOI.txt"));
 }
 
 // ---- what the installer left --------------------------------------------------
@@ -354,7 +325,8 @@ TEST(Installed, ProgramsAndFeaturesListsItWithItsVersionPublisherIconSizeAndUnin
   EXPECT_EQ(entry.text(L"DisplayName"), L"Ostrevak Tessune");
   EXPECT_EQ(entry.text(L"DisplayVersion"), kVersion);
   EXPECT_EQ(entry.text(L"Publisher"), L"Ostrevak");
-  EXPECT_TRUE(sameFile(entry.text(L"InstallLocation"), installFolder())) << entry.text(L"InstallLocation");
+  EXPECT_TRUE(sameFile(entry.text(L"InstallLocation"), installFolder()))
+      << entry.text(L"InstallLocation");
 
   const std::wstring icon = entry.text(L"DisplayIcon");
   ASSERT_GE(icon.size(), 2u);
@@ -387,8 +359,10 @@ TEST(Installed, TheInstalledProgramCarriesItsVersionAndOpensItsWindow) {
 
 TEST(Uninstall, ASilentUninstallRemovesAllItInstalledAndKeepsTheUsersFiles) {
   const fs::path profile = knownFolder(CSIDL_PROFILE);
-  const std::string settings = "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n";
-  const std::string journal = "4A6F75726E616C\r\n";  // any lines: the uninstaller must not read them
+  const std::string settings =
+      "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n";
+  const std::string journal =
+      "4A6F75726E616C\r\n";  // any lines: the uninstaller must not read them
   writeBytes(profile / L"ravelund.ini", settings);
   writeBytes(profile / L"ravelundlog.ini", journal);
   ASSERT_TRUE(uninstallEntry().exists);
@@ -397,8 +371,8 @@ TEST(Uninstall, ASilentUninstallRemovesAllItInstalledAndKeepsTheUsersFiles) {
 
   // The uninstaller runs on from a copy of itself in the temporary folder.
   EXPECT_TRUE(waitUntil([] { return !fs::exists(installFolder()); }, 60000))
-      << "still there: " << fs::path(installFolder()) << " holding " << namesIn(installFolder()).size()
-      << " names";
+      << "still there: " << fs::path(installFolder()) << " holding "
+      << namesIn(installFolder()).size() << " names";
   EXPECT_TRUE(waitUntil([] { return !uninstallEntry().exists; }, 10000));
   EXPECT_FALSE(fs::exists(shortcutPath()));
   EXPECT_EQ(readBytes(profile / L"ravelund.ini"), settings);
