@@ -52,6 +52,9 @@ struct Registry {
 
 Registry& registry();
 
+// The class of the panels (containers) that group controls inside a window.
+inline constexpr wchar_t kPanelClass[] = L"OstrevakTessunePanel";
+
 HWND windowHandle(int window);
 // Where a new control of `window` goes: the open container, else the window;
 // null when the window does not exist.
