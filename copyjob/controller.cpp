@@ -13,6 +13,7 @@
 #include "app/status.h"
 #include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "copyjob/path_text.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/threads.h"
@@ -149,7 +150,7 @@ void startCopy() {
   // one separator, as the copy itself joins them.
   const std::string jobSource = resolveTypedPath(source);
   const std::string copyTarget = copyTargetPath(resolveTypedPath(destination), jobSource);
-  if (targetOverlapsSource(jobSource, copyTarget)) {
+  if (resolvedFoldersOverlap(jobSource, copyTarget)) {
     platform::messageBox("Thread error!",
                          "Le dossier de destination ne peut pas se trouver dans le dossier à "
                          "copier, ni le contenir.",

@@ -220,21 +220,20 @@ bool goesOn(TreeCopy& copy, const std::vector<Level>& levels) {
   return false;
 }
 
-}  // namespace
-
-int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
-                   unsigned flags, const FailedElementHandler& onFailed) {
+// copyFolderTree for folders already resolved as typed paths.
+int copyResolvedTree(const std::string& source, const std::string& target, std::string_view pattern,
+                     unsigned flags, const FailedElementHandler& onFailed) {
   if (source.empty() || target.empty()) return 0;
   TreeCopy copy;
   copy.pattern = pattern.empty() ? std::string_view("*.*") : pattern;
   copy.flags = flags;
   copy.onFailed = &onFailed;
-  copy.sourcePath = withSeparator(resolveTypedPath(source));
-  copy.targetPath = withSeparator(resolveTypedPath(target));
+  copy.sourcePath = withSeparator(source);
+  copy.targetPath = withSeparator(target);
   // A target that is the source, lies inside it or holds it would be copied
   // into itself or overwrite the source's own files: refused before anything
   // is written.
-  if (targetOverlapsSource(copy.sourcePath, copy.targetPath)) return 0;
+  if (resolvedFoldersOverlap(copy.sourcePath, copy.targetPath)) return 0;
 
   // Depth first: each folder's files are copied while its listing is read,
   // then its sub-folders one after the other.
@@ -266,20 +265,29 @@ int copyFolderTree(std::string_view source, std::string_view target, std::string
   return copy.stopped ? 0 : copy.result;
 }
 
+}  // namespace
+
+int copyFolderTree(std::string_view source, std::string_view target, std::string_view pattern,
+                   unsigned flags, const FailedElementHandler& onFailed) {
+  return copyResolvedTree(resolveTypedPath(source), resolveTypedPath(target), pattern, flags,
+                          onFailed);
+}
+
 int copyChosenFolder(std::string_view source, std::string_view destination,
                      const FailedElementHandler& onFailed) {
   // "Photos/sub/.." names Photos, and the copy must land under that name.
   const std::string resolvedSource = resolveTypedPath(source);
   const std::string target = copyTargetPath(resolveTypedPath(destination), resolvedSource);
   if (target.empty()) return 0;
-  return copyFolderTree(resolvedSource, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+  return copyResolvedTree(resolvedSource, target, "*.*", kRecurse | kResetTargetAttributes,
+                          onFailed);
 }
 
 int copyThreadMain(const std::string& source, const std::string& target,
                    const FailedElementHandler& onFailed) {
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  copyFolderTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+  copyResolvedTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
   return 0;
 }
 

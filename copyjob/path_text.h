@@ -14,4 +14,8 @@ inline std::string withSeparator(std::string_view folder) {
   return path;
 }
 
+// targetOverlapsSource for paths already resolved (resolveTypedPath): the
+// job's folders are resolved once, when the job starts.
+bool resolvedFoldersOverlap(const std::string& sourcePath, const std::string& targetPath);
+
 }  // namespace copyjob

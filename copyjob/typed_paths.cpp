@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "copyjob/copyjob.h"
+#include "copyjob/path_text.h"
 #include "platform/files.h"
 #include "platform/tree.h"
 
@@ -126,8 +127,10 @@ std::string resolveTypedPath(std::string_view typed) {
 }
 
 bool targetOverlapsSource(std::string_view source, std::string_view target) {
-  const std::string sourcePath = resolveTypedPath(source);
-  const std::string targetPath = resolveTypedPath(target);
+  return resolvedFoldersOverlap(resolveTypedPath(source), resolveTypedPath(target));
+}
+
+bool resolvedFoldersOverlap(const std::string& sourcePath, const std::string& targetPath) {
   platform::PathIdentity sourceFolder;
   if (targetPath.empty() || !platform::folderIdentity(sourcePath, sourceFolder)) return false;
   // The target is the source or lies inside it when the source is the target
