@@ -8,7 +8,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -378,13 +377,27 @@ TEST_F(RunningProgram, ParametresOpensThePreferencesAndEnregistrerSavesTheTicks)
   PostMessageW(GetDlgItem(panel, 39), BM_CLICK, 0, 0);
   ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 5000));
   EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
-  std::ifstream in(file.c_str(), std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  EXPECT_EQ(bytes.str(),
+  EXPECT_EQ(readBytes(file),
             "verif = ok\r\nspace = ok\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
-  in.close();
   DeleteFileW(file.c_str());
+}
+
+TEST_F(RunningProgram, AClosingAskedOfTheMainWindowOverThePreferencesQuitsWithoutSaving) {
+  const std::wstring file = settingsFile();
+  DeleteFileW(file.c_str());
+  click(17);
+  const std::wstring title = widen("Ravelund Préférences");
+  HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+  ASSERT_NE(preferences, nullptr) << "no preferences window";
+  ASSERT_NE(waitFor([&] { return GetDlgItem(preferences, 37); }), nullptr);
+  SendMessageW(GetDlgItem(preferences, 33), BM_CLICK, 0, 0);
+  // The main window is disabled, but the system can still ask it to close.
+  ASSERT_FALSE(IsWindowEnabled(window_));
+  PostMessageW(window_, WM_CLOSE, 0, 0);
+  DWORD exitCode = 99;
+  ASSERT_TRUE(endsWithin(10000, &exitCode)) << "the close was lost";
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(RunningProgram, CancelButtonWithNoCopyQuits) {
