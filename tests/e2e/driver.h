@@ -3,6 +3,8 @@
 // windows, read their texts across processes, wait for them, and read, write
 // and compare the files it works on.
 #include <windows.h>
+// After windows.h.
+#include <shlobj.h>
 
 #include <filesystem>
 #include <fstream>
@@ -64,6 +66,19 @@ inline HWND findWindowOf(DWORD process, const wchar_t* className, const std::wst
       },
       reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+// The path in UTF-8, as the program writes paths into its journal.
+inline std::string utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The profile folder of the user running the driver, which is the program's too.
+inline std::filesystem::path profileFolder() {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
+  return path;
 }
 
 inline std::string readBytes(const std::filesystem::path& path) {

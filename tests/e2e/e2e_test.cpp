@@ -15,14 +15,18 @@
 
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/journal_lines.h"
 #include "version.h"
 
 namespace {
 
 using e2e::findWindowOf;
+using e2e::journalLines;
+using e2e::profileFolder;
 using e2e::readBytes;
 using e2e::snapshot;
 using e2e::textOf;
+using e2e::utf8;
 using e2e::waitFor;
 using e2e::widen;
 using e2e::writeBytes;
@@ -74,28 +78,6 @@ class RunningProgram : public ::testing::Test {
 };
 
 namespace fs = std::filesystem;
-
-std::string utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-fs::path profileFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
-  return path;
-}
-
-std::vector<std::string> journalLines(const fs::path& file) {
-  std::vector<std::string> lines;
-  std::istringstream in(readBytes(file));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
-  }
-  return lines;
-}
 
 // A job's folders, the settings file that asks for the journal, and the
 // journal itself, all put back as they were afterwards.

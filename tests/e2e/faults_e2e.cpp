@@ -20,27 +20,22 @@
 
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/journal_lines.h"
 
 namespace {
 
 using e2e::findWindowOf;
+using e2e::journalLines;
+using e2e::profileFolder;
 using e2e::readBytes;
 using e2e::snapshot;
 using e2e::textOf;
+using e2e::utf8;
 using e2e::waitFor;
 using e2e::widen;
 using e2e::writeBytes;
 
 namespace fs = std::filesystem;
-
-std::string utf8(const std::wstring& text) {
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), length, nullptr, nullptr);
-  result.resize(static_cast<std::size_t>(length > 0 ? length - 1 : 0));
-  return result;
-}
 
 // The program this driver was given: its first argument.
 std::wstring programToRun() { return __argc >= 2 && __wargv != nullptr ? __wargv[1] : L""; }
@@ -81,24 +76,6 @@ std::vector<fs::path> temporaryFilesBelow(const fs::path& root) {
     if (isTemporaryName(entry.path().filename().wstring())) found.push_back(entry.path());
   }
   return found;
-}
-
-fs::path profileFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
-  return path;
-}
-
-// The journal's lines deciphered.
-std::vector<std::string> journalLines(const fs::path& file) {
-  std::vector<std::string> lines;
-  std::istringstream in(readBytes(file));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
-  }
-  return lines;
 }
 
 std::vector<std::string> journalledFailures(const fs::path& file) {
@@ -261,8 +238,7 @@ TEST_F(FaultJob, AFullDestinationVolumeFailsTheFileThatDoesNotFitAndKeepsItsEarl
   EXPECT_EQ(verdict.text, kBadVerdict);
   EXPECT_TRUE(windowUsable());
 
-  EXPECT_EQ(journalledFailures(journal_),
-            std::vector<std::string>{utf8((source_ / L"grand.bin").wstring())});
+  EXPECT_EQ(journalledFailures(journal_), std::vector<std::string>{utf8(source_ / L"grand.bin")});
   EXPECT_EQ(readBytes(target / L"grand.bin"), "copie précédente");
   for (unsigned i = 0; i < 8; ++i) {
     EXPECT_EQ(readBytes(target / L"petits" / ("p" + std::to_string(i))), patterned(20000, 10 + i));

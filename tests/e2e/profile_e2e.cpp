@@ -17,10 +17,14 @@
 
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
+#include "tests/e2e/journal_lines.h"
 
 namespace {
 
 using e2e::findWindowOf;
+using e2e::journalLines;
+using e2e::journalRecord;
+using e2e::profileFolder;
 using e2e::readBytes;
 using e2e::snapshot;
 using e2e::textOf;
@@ -32,27 +36,6 @@ namespace fs = std::filesystem;
 
 constexpr char kJournalFailure[] = "Le journal n'a pu être écrit!";
 constexpr char kSaveFailure[] = "Les préférences n'ont pu être enregistrées!";
-
-fs::path realProfileFolder() {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
-  return path;
-}
-
-std::string record(const std::string& text) {
-  return journal::encipherLine(journal::toWindows1252(text), journal::kJournalKey) + "\r\n";
-}
-
-std::vector<std::string> journalLinesIn(const fs::path& file) {
-  std::vector<std::string> lines;
-  std::istringstream in(readBytes(file));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
-  }
-  return lines;
-}
 
 // Another program's handle on a file that shares nothing with anyone.
 class HeldFile {
@@ -86,8 +69,8 @@ class ProfileJob : public ::testing::Test {
     writeBytes(source_ / L"mer.jpg", std::string(300000, 'm'));
     writeBytes(source_ / L"vide.txt", "");
     writeBytes(source_ / L"plage" / L"château.png", std::string(5000, 'c'));
-    settings_ = realProfileFolder() / L"ravelund.ini";
-    journal_ = realProfileFolder() / L"ravelundlog.ini";
+    settings_ = profileFolder() / L"ravelund.ini";
+    journal_ = profileFolder() / L"ravelundlog.ini";
     removeEntry(settings_);
     removeEntry(journal_);
     writeBytes(settings_,
@@ -209,7 +192,8 @@ class ProfileJob : public ::testing::Test {
 };
 
 TEST_F(ProfileJob, AJournalHeldOpenByAnotherProgramIsToldOnceAndKeptWhole) {
-  const std::string held = record("Journal créé le : 01 - 01 - 2026 à 00:00:00") + record("");
+  const std::string held =
+      journalRecord("Journal créé le : 01 - 01 - 2026 à 00:00:00") + journalRecord("");
   writeBytes(journal_, held);
   auto other = std::make_unique<HeldFile>(journal_);
   ASSERT_TRUE(other->held());
@@ -289,7 +273,7 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
       EXPECT_EQ(readBytes(settings_), held);
     }
     // Nothing was left beside the settings file.
-    for (const auto& entry : fs::directory_iterator(realProfileFolder())) {
+    for (const auto& entry : fs::directory_iterator(profileFolder())) {
       EXPECT_EQ(entry.path().filename().wstring().find(L"ravelund.ini.tmp"), std::wstring::npos);
     }
     PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -303,7 +287,7 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
 TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentFolder) {
   // The profile folder moved away for the length of the test (the test's
   // folders lie outside it), and put back whatever happens.
-  const fs::path profile = realProfileFolder();
+  const fs::path profile = profileFolder();
   const fs::path away = profile.wstring() + L"-parti";
   if (!MoveFileW(profile.c_str(), away.c_str())) {
     GTEST_SKIP() << "the profile folder cannot be moved away here (error " << GetLastError() << ")";
@@ -348,14 +332,14 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
   ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 10000));
   EXPECT_EQ(readBytes(current_ / L"ravelund.ini"),
             "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
-  EXPECT_EQ(journalLinesIn(current_ / L"ravelundlog.ini").at(0).rfind("Journal créé le : ", 0), 0u);
+  EXPECT_EQ(journalLines(current_ / L"ravelundlog.ini").at(0).rfind("Journal créé le : ", 0), 0u);
 
   // The next job reads them there and journals there.
   fs::remove_all(destination_ / L"Été 2026");
   const auto boxes = runAJobToItsVerdict();
   expectAGoodCopy(boxes);
   EXPECT_EQ(journalFailures(boxes), 0);
-  const auto lines = journalLinesIn(current_ / L"ravelundlog.ini");
+  const auto lines = journalLines(current_ / L"ravelundlog.ini");
   ASSERT_GT(lines.size(), 10u);
   EXPECT_EQ(lines.back(), "");
   PostMessageW(window_, WM_CLOSE, 0, 0);
@@ -364,7 +348,8 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
 }
 
 TEST_F(ProfileJob, AReadOnlyJournalIsToldOnceAndKeptWhole) {
-  const std::string held = record("Journal créé le : 01 - 01 - 2026 à 00:00:00") + record("");
+  const std::string held =
+      journalRecord("Journal créé le : 01 - 01 - 2026 à 00:00:00") + journalRecord("");
   writeBytes(journal_, held);
   ASSERT_TRUE(SetFileAttributesW(journal_.c_str(), FILE_ATTRIBUTE_READONLY));
   startTheProgram();
