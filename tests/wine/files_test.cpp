@@ -179,6 +179,9 @@ TEST_F(FilesTest, SavesReplaceTheSettingsWhileReadersHoldThem) {
       if (platform::readWholeFile(file, bytes) && bytes != on && bytes != off) ++badReads;
       if (ini.open(file) && ini.readString("openlog", "").empty()) ++badReads;
       ++reads;
+      // A reader holds the file for a moment, then lets it be: one that never
+      // let go could starve a save's 2 s of retries on a loaded machine.
+      Sleep(1);
     }
   });
   int failedSaves = 0;
