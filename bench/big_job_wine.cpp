@@ -19,7 +19,6 @@
 #include <vector>
 
 #include "tests/e2e/driver.h"
-#include "version.h"
 
 namespace {
 
@@ -108,7 +107,7 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "cannot start the program (error %lu)\n", GetLastError());
     return 1;
   }
-  const std::wstring title = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
+  const std::wstring title = e2e::kMainWindowTitle;
   HWND window = nullptr;
   HWND bar = nullptr;
   for (int waited = 0; waited < 30000 && !bar; waited += 20) {

@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "version.h"
+
 namespace e2e {
 
 inline std::wstring widen(const std::string& text) {
@@ -79,6 +81,21 @@ inline std::filesystem::path profileFolder() {
   wchar_t path[MAX_PATH] = {};
   SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, 0, path);
   return path;
+}
+
+// The title of the program's main window, with the version it was built with.
+inline const wchar_t kMainWindowTitle[] = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
+
+// The command bar (control 14) of the program's main window, once its last
+// button (13) exists: the window shows while its controls are still being
+// made. Null when it does not come within `timeoutMs`.
+inline HWND waitForCommandBar(HWND window, int timeoutMs = 20000) {
+  return waitFor(
+      [&] {
+        HWND bar = GetDlgItem(window, 14);
+        return bar && GetDlgItem(bar, 13) ? bar : nullptr;
+      },
+      timeoutMs);
 }
 
 inline std::string readBytes(const std::filesystem::path& path) {

@@ -16,7 +16,6 @@
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/journal_lines.h"
-#include "version.h"
 
 namespace {
 
@@ -42,14 +41,10 @@ class RunningProgram : public ::testing::Test {
     ASSERT_TRUE(CreateProcessW(programPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process_))
         << "error " << GetLastError();
-    const std::wstring title = widen("Ostrevak Tessune " RAVELUND_VERSION_TITLE);
-    window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+    window_ =
+        waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, e2e::kMainWindowTitle); });
     ASSERT_NE(window_, nullptr) << "the main window never appeared";
-    // The window is found while its controls are still being made: wait for the last one.
-    bar_ = waitFor([&] {
-      HWND bar = GetDlgItem(window_, 14);
-      return bar && GetDlgItem(bar, 13) ? bar : nullptr;
-    });
+    bar_ = e2e::waitForCommandBar(window_);
     ASSERT_NE(bar_, nullptr);
   }
 

@@ -123,13 +123,10 @@ class FaultJob : public ::testing::Test {
     ASSERT_TRUE(CreateProcessW(program_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                                nullptr, nullptr, &startup, &process_))
         << "error " << GetLastError();
-    const std::wstring title = widen("Ostrevak Tessune 1.0.09.10");
-    window_ = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+    window_ =
+        waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, e2e::kMainWindowTitle); });
     ASSERT_NE(window_, nullptr) << "the main window never appeared";
-    bar_ = waitFor([&] {
-      HWND bar = GetDlgItem(window_, 14);
-      return bar && GetDlgItem(bar, 13) ? bar : nullptr;
-    });
+    bar_ = e2e::waitForCommandBar(window_);
     ASSERT_NE(bar_, nullptr);
   }
 

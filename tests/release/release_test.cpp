@@ -34,7 +34,6 @@ fs::path workFolder;
 
 constexpr wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OstrevakTessune";
-constexpr wchar_t kTitle[] = L"Ostrevak Tessune " RAVELUND_VERSION_TITLE;
 
 const std::wstring kVersion = widen(RAVELUND_VERSION_TEXT);
 
@@ -214,17 +213,14 @@ void startAndClose(const fs::path& exe, const fs::path& folder) {
       << "error " << GetLastError();
   HWND window = nullptr;
   waitUntil(
-      [&] { return (window = findWindowOf(process.dwProcessId, nullptr, kTitle)) != nullptr; },
+      [&] {
+        return (window = findWindowOf(process.dwProcessId, nullptr, e2e::kMainWindowTitle)) !=
+               nullptr;
+      },
       20000);
   EXPECT_NE(window, nullptr) << "no window titled \"Ostrevak Tessune " RAVELUND_VERSION_TITLE "\"";
   if (window) {
-    // The window is found while it makes its controls: wait for the command bar's last button.
-    EXPECT_TRUE(waitUntil(
-        [&] {
-          HWND bar = GetDlgItem(window, 14);
-          return bar && GetDlgItem(bar, 13);
-        },
-        20000));
+    EXPECT_NE(e2e::waitForCommandBar(window), nullptr);
     RECT client{};
     GetClientRect(window, &client);
     EXPECT_GT(client.right, 500);
