@@ -98,6 +98,27 @@ inline HWND waitForCommandBar(HWND window, int timeoutMs = 20000) {
       timeoutMs);
 }
 
+// The message box of `process` with this caption; none after `timeoutMs`.
+inline HWND waitForBox(DWORD process, const std::wstring& caption, int timeoutMs = 60000) {
+  return waitFor([&] { return findWindowOf(process, L"#32770", caption); }, timeoutMs);
+}
+
+// Reads a message box's text, presses its `button` and waits for the box to
+// go; the text.
+inline std::wstring answer(HWND box, int button) {
+  const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
+  PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
+  waitFor([&] { return IsWindow(box) ? nullptr : GetDesktopWindow(); }, 5000);
+  return text;
+}
+
+// Puts `folder`, with a trailing separator as the choosers give it, into the
+// path field `control` of the main window.
+inline void typeFolder(HWND window, int control, const std::filesystem::path& folder) {
+  const std::wstring text = folder.wstring() + L"\\";
+  SendMessageW(GetDlgItem(window, control), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 inline std::string readBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

@@ -19,6 +19,7 @@
 
 namespace {
 
+using e2e::answer;
 using e2e::findWindowOf;
 using e2e::journalLines;
 using e2e::profileFolder;
@@ -58,6 +59,16 @@ class RunningProgram : public ::testing::Test {
   }
 
   void click(int control) { PostMessageW(GetDlgItem(bar_, control), BM_CLICK, 0, 0); }
+
+  // Clicks "Paramètres" and waits for the preferences window with its last
+  // box made; null when it does not come.
+  HWND openPreferences() {
+    click(17);
+    const std::wstring title = widen("Ravelund Préférences");
+    HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+    if (!preferences) return nullptr;
+    return waitFor([&] { return GetDlgItem(preferences, 37) ? preferences : nullptr; });
+  }
 
   bool endsWithin(int milliseconds, DWORD* exitCode) {
     if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
@@ -108,20 +119,13 @@ class RunningJob : public RunningProgram {
     fs::remove_all(root_, ignored);
   }
 
-  void type(int control, const fs::path& path) {
-    const std::wstring text = path.wstring() + L"\\";
-    SendMessageW(GetDlgItem(window_, control), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(text.c_str()));
-  }
-
   HWND waitForBox(const char* caption, int timeoutMs = 60000) {
-    const std::wstring title = widen(caption);
-    return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
+    return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
   void startTheJob() {
-    type(5, source_);
-    type(7, destination_);
+    e2e::typeFolder(window_, 5, source_);
+    e2e::typeFolder(window_, 7, destination_);
     click(15);
   }
 
@@ -136,14 +140,6 @@ class RunningJob : public RunningProgram {
   HWND waitForJournalWindow() {
     return waitFor(
         [&] { return findWindowOf(process_.dwProcessId, nullptr, L"Ostrevak Tessune LogFile"); });
-  }
-
-  // Reads the box's text, presses the button `answer` and waits for it to go.
-  std::wstring answer(HWND box, int button) {
-    const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
-    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
-    waitFor([&] { return IsWindow(box) ? nullptr : window_; }, 5000);
-    return text;
   }
 
   fs::path root_, source_, destination_, settings_, journal_;
@@ -326,21 +322,13 @@ TEST_F(RunningProgram, HelpButtonShowsTheQuickHelpBox) {
 }
 
 // The settings file in the profile folder, as the program names it.
-std::wstring settingsFile() {
-  wchar_t profile[MAX_PATH] = {};
-  GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
-  return std::wstring(profile) + L"\\ravelund.ini";
-}
+std::wstring settingsFile() { return (profileFolder() / L"ravelund.ini").wstring(); }
 
 TEST_F(RunningProgram, ParametresOpensThePreferencesAndEnregistrerSavesTheTicks) {
   const std::wstring file = settingsFile();
   DeleteFileW(file.c_str());
-  click(17);
-  const std::wstring title = widen("Ravelund Préférences");
-  HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+  HWND preferences = openPreferences();
   ASSERT_NE(preferences, nullptr) << "no preferences window";
-  HWND lastBox = waitFor([&] { return GetDlgItem(preferences, 37); });
-  ASSERT_NE(lastBox, nullptr);
   EXPECT_FALSE(IsWindowEnabled(window_));
   // Clicks on the main window's buttons go nowhere meanwhile.
   click(19);
@@ -362,11 +350,8 @@ TEST_F(RunningProgram, ParametresOpensThePreferencesAndEnregistrerSavesTheTicks)
 TEST_F(RunningProgram, AClosingAskedOfTheMainWindowOverThePreferencesQuitsWithoutSaving) {
   const std::wstring file = settingsFile();
   DeleteFileW(file.c_str());
-  click(17);
-  const std::wstring title = widen("Ravelund Préférences");
-  HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
+  HWND preferences = openPreferences();
   ASSERT_NE(preferences, nullptr) << "no preferences window";
-  ASSERT_NE(waitFor([&] { return GetDlgItem(preferences, 37); }), nullptr);
   SendMessageW(GetDlgItem(preferences, 33), BM_CLICK, 0, 0);
   // The main window is disabled, but the system can still ask it to close.
   ASSERT_FALSE(IsWindowEnabled(window_));

@@ -143,16 +143,13 @@ class FaultJob : public ::testing::Test {
   }
 
   void startJob(const fs::path& destination) {
-    const std::wstring source = source_.wstring() + L"\\";
-    const std::wstring target = destination.wstring() + L"\\";
-    SendMessageW(GetDlgItem(window_, 5), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(source.c_str()));
-    SendMessageW(GetDlgItem(window_, 7), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()));
+    e2e::typeFolder(window_, 5, source_);
+    e2e::typeFolder(window_, 7, destination);
     PostMessageW(GetDlgItem(bar_, 15), BM_CLICK, 0, 0);
   }
 
   HWND waitForBox(const char* caption, int timeoutMs = 60000) {
-    const std::wstring title = widen(caption);
-    return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
+    return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
   // Waits for the box, reads its text and presses OK.
@@ -165,9 +162,7 @@ class FaultJob : public ::testing::Test {
     HWND hwnd = waitForBox(caption, timeoutMs);
     if (!hwnd) return box;
     box.shown = true;
-    box.text = textOf(GetDlgItem(hwnd, 0xFFFF));
-    PostMessageW(GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
-    waitFor([&] { return IsWindow(hwnd) ? nullptr : window_; }, 5000);
+    box.text = e2e::answer(hwnd, IDOK);
     return box;
   }
 

@@ -21,6 +21,7 @@
 
 namespace {
 
+using e2e::answer;
 using e2e::findWindowOf;
 using e2e::journalLines;
 using e2e::journalRecord;
@@ -116,30 +117,15 @@ class ProfileJob : public ::testing::Test {
 
   void click(int control) { PostMessageW(GetDlgItem(bar_, control), BM_CLICK, 0, 0); }
 
-  void type(int control, const fs::path& path) {
-    const std::wstring text = path.wstring() + L"\\";
-    SendMessageW(GetDlgItem(window_, control), WM_SETTEXT, 0,
-                 reinterpret_cast<LPARAM>(text.c_str()));
-  }
-
   HWND waitForBox(const char* caption, int timeoutMs = 60000) {
-    const std::wstring title = widen(caption);
-    return waitFor([&] { return findWindowOf(process_.dwProcessId, L"#32770", title); }, timeoutMs);
-  }
-
-  // The box's text; `button` pressed and the box gone.
-  std::wstring answer(HWND box, int button) {
-    const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
-    PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
-    waitFor([&] { return IsWindow(box) ? nullptr : window_; }, 5000);
-    return text;
+    return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
   // "Démarrer", then every box to the verdict, answered; the captions and
   // texts of the boxes in the order they came.
   std::vector<std::pair<std::wstring, std::wstring>> runAJobToItsVerdict() {
-    type(5, source_);
-    type(7, destination_);
+    e2e::typeFolder(window_, 5, source_);
+    e2e::typeFolder(window_, 7, destination_);
     click(15);
     std::vector<std::pair<std::wstring, std::wstring>> seen;
     const std::vector<std::wstring> captions = {widen("Erreur!"), widen("Copie"),
@@ -300,8 +286,8 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
 
   startTheProgram();
   ASSERT_FALSE(fs::exists(profile)) << "the profile folder came back at start-up";
-  type(5, source_);
-  type(7, destination_);
+  e2e::typeFolder(window_, 5, source_);
+  e2e::typeFolder(window_, 7, destination_);
   click(15);
   // No settings can be read: every option is off, so the verification is asked for.
   HWND done = waitForBox("Copie");

@@ -26,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace hl = platform::headless;
 using testsupport::readFile;
+using testsupport::snapshot;
 using testsupport::writeFile;
 
 constexpr char kDate[] = "05/03/2026 à 14:07:09";
@@ -52,16 +53,6 @@ bool timerRuns(int timer) {
     if (running.timer == timer) return true;
   }
   return false;
-}
-
-// Every file and folder below `root`, with the contents of the files.
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(entry.path(), root).string();
-    tree[name] = entry.is_directory() ? std::string("<folder>") : readFile(entry.path());
-  }
-  return tree;
 }
 
 class JobTest : public testsupport::ProgramTest {

@@ -38,6 +38,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace hl = platform::headless;
 using testsupport::readFile;
+using testsupport::snapshot;
 using testsupport::writeFile;
 
 constexpr char kJournalFailure[] = "Le journal n'a pu être écrit!";
@@ -72,15 +73,6 @@ int journalFailureBoxes() {
     ++count;
   }
   return count;
-}
-
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-  std::map<std::string, std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    const std::string name = fs::relative(entry.path(), root).string();
-    tree[name] = entry.is_directory() ? std::string("<folder>") : readFile(entry.path());
-  }
-  return tree;
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {

@@ -47,6 +47,16 @@ std::string readFile(const std::filesystem::path& path) {
   return bytes.str();
 }
 
+std::map<std::string, std::string> snapshot(const std::filesystem::path& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    const std::string name = fs::relative(entry.path(), root).string();
+    tree[name] = entry.is_directory() ? std::string("<folder>") : readFile(entry.path());
+  }
+  return tree;
+}
+
 void ProgramTest::SetUp() {
   ASSERT_TRUE(platform::testing::waitAllThreads(10000));
   platform::headless::reset();

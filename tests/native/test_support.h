@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace testsupport {
@@ -26,6 +27,10 @@ class TempFolder {
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
+
+// Every file and folder below `root` by relative name, a file with its
+// contents ("<folder>" for a folder): what must stay byte for byte the same.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& root);
 
 // Every test of the program's behaviour starts here: the headless windowing
 // layer forgotten, the program state zeroed, and the profile folder (HOME)
