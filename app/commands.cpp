@@ -10,7 +10,6 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
-#include "volume/volume.h"
 
 namespace app {
 namespace {
@@ -41,23 +40,11 @@ void chooseDestination() {
       platform::chooseFolder("Choisissez une destination", state.destinationStartFolder);
   if (!state.chosenDestination.empty()) {
     platform::setText(kDestinationField, state.chosenDestination);
-    state.volumeRootText = volume::driveRoot(state.chosenDestination);
-    state.volumeTypeText = volume::fileSystemText(platform::getText(kDestinationField));
-    state.volumeCapacityText = volume::totalCapacityText(state.chosenDestination);
-    state.volumeFreeText = volume::freeSpaceText(state.chosenDestination);
-    using platform::FieldStyle;
-    platform::setStatusField(kStatusBar, 0, "Support Id :  " + state.volumeRootText,
-                             FieldStyle::sunken);
-    platform::setStatusField(kStatusBar, 1, "Type de Partition : " + state.volumeTypeText,
-                             FieldStyle::sunken);
-    platform::setStatusField(kStatusBar, 2, "Capacité Totale : " + state.volumeCapacityText,
-                             FieldStyle::sunken);
-    platform::setStatusField(kStatusBar, 3, "Espace disponible : " + state.volumeFreeText,
-                             FieldStyle::sunken);
     state.destinationStartFolder = state.chosenDestination;
   }
-  settings::loadOptionFlags(state.options);
-  if (state.options.space == 1) copyjob::checkFreeSpace();
+  // The volume's texts and the free-space check come from the disk, which may
+  // take seconds to answer: they are asked off the window's thread.
+  copyjob::startDestinationQueries(state.chosenDestination);
 }
 
 void showHelp() {

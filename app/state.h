@@ -105,12 +105,16 @@ struct AppState {
   std::atomic<int> copyThread{0};
   std::atomic<int> verifyThread{0};
   std::atomic<int> scanThread{0};
-  std::atomic<int> measureThread{0};  // the copy's progress measurement
+  std::atomic<int> destinationThread{0};  // the chosen destination's volume queries
+  std::atomic<int> verifyCopyThread{0};    // the verification's walk of the copy
   std::string copyTarget;
   std::string jobSource;
   std::string jobDestinationText;
   std::atomic<std::int32_t> scannedFiles{0};    // scan thread
   std::atomic<std::int32_t> scannedFolders{0};  // scan thread
+  // The folder whose size the last finished scan put in sourceTotalSize, as
+  // it was chosen; "" while a scan runs or before the first (main thread).
+  std::string scannedSource;
 
   std::string chosenSource;
   std::string chosenDestination;

@@ -29,13 +29,12 @@ constexpr int kStopWaitMs = 5000;
 constexpr int kCopyTickMs = 20;
 constexpr int kCopyMeasureMs = 3000;
 
-// What the threads of one job tell the main thread. Each job has its own, and
-// each thread keeps the one it was started for, so a measurement that ends
+// What the copy thread of one job tells the main thread. Each job has its
+// own, and the thread keeps the one it was started for, so a copy that ends
 // after its job never reaches the next job's bars.
 struct JobProgress {
-  std::atomic<std::int64_t> sourceBytes{-1};  // -1 until measured
-  std::atomic<std::int64_t> targetBytes{-1};
-  std::atomic<bool> freshMeasure{false};
+  std::atomic<std::int64_t> sourceBytes{-1};  // the source's total; -1 until known
+  std::atomic<std::int64_t> landedBytes{0};   // what the copy has written so far
   std::mutex mutex;
   std::vector<std::string> failed;  // source paths the copy could not copy
 };
@@ -53,35 +52,38 @@ void setJobGroupEnabled(bool enabled) {
   }
 }
 
-// Walks the job's source (once per job) and its target off the main thread;
-// the main thread shows the result at its next tick.
-void startMeasurement() {
-  app::AppState& state = app::appState();
-  if (platform::threadRunning(state.measureThread)) return;
-  state.measureThread = platform::startThread(
-      [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
-        if (job->sourceBytes < 0) job->sourceBytes = folderTotalSize(source, "*.*");
-        job->targetBytes = folderTotalSize(target, "*.*");
-        job->freshMeasure = true;
-        return 0;
-      },
-      0);
-}
-
-void showMeasuredProgress() {
+// The bytes the copy has landed against the source's total: counters the
+// copy keeps, so a tick costs nothing however big the tree.
+void showCopyProgress() {
   JobProgress& job = *currentJob();
-  if (!job.freshMeasure.exchange(false)) return;
   const std::int64_t source = job.sourceBytes;
-  const std::int64_t target = job.targetBytes;
+  const std::int64_t landed = job.landedBytes;
   double percent = 0;
   if (source > 0) {
     // Rounded to the nearest whole number, halves to even.
-    percent = std::nearbyint(static_cast<double>(target) / static_cast<double>(source) * 100.0);
+    percent = std::nearbyint(static_cast<double>(landed) / static_cast<double>(source) * 100.0);
   }
-  // Files already in the target count too, so the measure can pass 100.
+  // A file that grew after the source was measured can carry the count past 100.
   percent = std::clamp(percent, 0.0, 100.0);
   platform::setProgressValue(app::kOverallProgressBar, static_cast<std::int64_t>(percent));
   platform::redrawNow(app::kOverallProgressBar);
+}
+
+// The copy thread: the source is measured first when no scan measured it
+// (a source typed by hand), then copied, every byte it lands counted.
+int runCopy(const std::shared_ptr<JobProgress>& job, const std::string& source,
+            const std::string& target) {
+  if (job->sourceBytes < 0) {
+    job->sourceBytes = folderTotalSize(source, "*.*");
+    if (!platform::threadCheckpoint()) return 0;
+  }
+  return copyThreadMain(
+      source, target,
+      [&job](const std::string& path) {
+        std::lock_guard lock(job->mutex);
+        job->failed.push_back(path);
+      },
+      &job->landedBytes);
 }
 
 void journalFailedStart() {
@@ -165,14 +167,12 @@ void startCopy() {
   if (state.options.log == 1) journalOpeningBlock();
 
   currentJob() = std::make_shared<JobProgress>();
+  currentJob()->sourceBytes = scannedSizeOf(state.jobSource);
   platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
   app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
   state.copyThread = platform::startThread(
       [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
-        return copyThreadMain(source, target, [&job](const std::string& path) {
-          std::lock_guard lock(job->mutex);
-          job->failed.push_back(path);
-        });
+        return runCopy(job, source, target);
       },
       1);
   // The thread's number tells a failed start: a copy with nothing to do may
@@ -181,7 +181,6 @@ void startCopy() {
     platform::startTimer(app::kMainWindow, app::kCopyMeasureTimer, kCopyMeasureMs,
                          onCopyMeasureTick);
     setJobGroupEnabled(false);
-    startMeasurement();
     return;
   }
   platform::messageBox("Thread error!", "Le thread n'a pu se lancer", platform::kBoxError);
@@ -199,7 +198,6 @@ void onCopyTick() {
     return;
   }
   sweepActivityBar();
-  showMeasuredProgress();
 }
 
 void onCopyMeasureTick() {
@@ -207,9 +205,10 @@ void onCopyMeasureTick() {
     platform::setProgressValue(app::kOverallProgressBar, 100);
     return;
   }
-  showMeasuredProgress();
-  startMeasurement();
+  showCopyProgress();
 }
+
+std::int64_t landedByteCount() { return currentJob()->landedBytes; }
 
 void finishCopy() {
   app::AppState& state = app::appState();
@@ -217,8 +216,6 @@ void finishCopy() {
   app::setStatusText("La copie du dossier est terminée.");
   platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
   platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
-  // A measurement still walking the target belongs to a job that is over.
-  platform::stopThread(state.measureThread);
   platform::setProgressValue(app::kOverallProgressBar, 100);
 
   const std::vector<std::string> failed = failedElements();
@@ -265,10 +262,7 @@ void startVerification() {
   // The timer goes first: a quick verification stops it when it ends, which
   // must not come before it was started.
   platform::startTimer(app::kMainWindow, app::kVerifyTickTimer, 10, onVerifyTick);
-  state.verifyThread = platform::startThread([source = state.jobSource, target = state.copyTarget](
-                                                 int) { return verifyThreadMain(source, target); },
-                                             0);
-  if (state.verifyThread != 0) return;
+  if (startVerificationWalks(state.jobSource, state.copyTarget)) return;
   // Only the verification would enable the window again.
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setWindowEnabled(app::kMainWindow, true);
@@ -301,25 +295,29 @@ void stopJobThreads() {
   app::AppState& state = app::appState();
   state.stopping = true;
   const int copyThread = state.copyThread;
-  const int verifyThread = state.verifyThread;
-  const int measureThread = state.measureThread;
   const int scanThread = state.scanThread;
+  const int destinationThread = state.destinationThread;
+  const bool verifying = verificationRunning();
+  const int verifyThreads[] = {state.verifyThread, state.verifyCopyThread};
   // The scan uses the program's state and window too: it must not outlive them.
   if (platform::threadRunning(scanThread)) platform::stopThread(scanThread);
+  platform::stopThread(destinationThread);
   if (platform::threadRunning(copyThread)) {
     platform::stopThread(copyThread);
     platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
     platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
   }
-  platform::stopThread(measureThread);
-  if (platform::threadRunning(verifyThread)) {
-    platform::stopThread(verifyThread);
+  if (verifying) {
+    for (const int thread : verifyThreads) platform::stopThread(thread);
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   }
   platform::pumpUntil(
       [&] {
-        return !platform::threadRunning(copyThread) && !platform::threadRunning(verifyThread) &&
-               !platform::threadRunning(measureThread) && !platform::threadRunning(scanThread);
+        for (const int thread : {copyThread, scanThread, destinationThread, verifyThreads[0],
+                                 verifyThreads[1]}) {
+          if (platform::threadRunning(thread)) return false;
+        }
+        return true;
       },
       kStopWaitMs);
 }

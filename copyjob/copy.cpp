@@ -1,4 +1,6 @@
 // The recursive folder copy, the copy thread's body and the target path.
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -59,7 +61,16 @@ struct TreeCopy {
   int result = 1;
   bool stopped = false;
   bool targetGone = false;  // the top target folder vanished: nothing more can arrive
+  // The bytes that have landed in the target, for a job's progress: the
+  // chunks of the file in flight count as they are written (the platform's
+  // ChunkCounter), and once a file is done the count holds exactly its size,
+  // or nothing of it when it failed.
+  std::atomic<std::int64_t>* landed = nullptr;
 };
+
+void settleLanded(const TreeCopy& copy, std::int64_t before, std::uint64_t fileBytes) {
+  if (copy.landed != nullptr) copy.landed->store(before + static_cast<std::int64_t>(fileBytes));
+}
 
 // A source folder on the branch being copied (its identity is the source
 // folder's, for the cycle guard).
@@ -185,11 +196,14 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
       failElement(copy, sourceFile);  // it would silently replace its twin
       continue;
     }
+    const std::int64_t landedBefore = copy.landed != nullptr ? copy.landed->load() : 0;
     switch (platform::copyWholeFile(sourceFile, targetFile, replaceProtected)) {
       case platform::FileCopy::copied:
+        settleLanded(copy, landedBefore, entry.size);
         sameFold.push_back(entry.name);
         break;
       case platform::FileCopy::failed:
+        settleLanded(copy, landedBefore, 0);
         failElement(copy, sourceFile);  // skipped; the rest is still copied
         if (targetVanished(copy)) {
           failRestOfListing(copy, listing, level);
@@ -222,9 +236,11 @@ bool goesOn(TreeCopy& copy, const std::vector<Level>& levels) {
 
 // copyFolderTree for folders already resolved as typed paths.
 int copyResolvedTree(const std::string& source, const std::string& target, std::string_view pattern,
-                     unsigned flags, const FailedElementHandler& onFailed) {
+                     unsigned flags, const FailedElementHandler& onFailed,
+                     std::atomic<std::int64_t>* landed = nullptr) {
   if (source.empty() || target.empty()) return 0;
   TreeCopy copy;
+  copy.landed = landed;
   copy.pattern = pattern.empty() ? std::string_view("*.*") : pattern;
   copy.flags = flags;
   copy.onFailed = &onFailed;
@@ -284,10 +300,13 @@ int copyChosenFolder(std::string_view source, std::string_view destination,
 }
 
 int copyThreadMain(const std::string& source, const std::string& target,
-                   const FailedElementHandler& onFailed) {
+                   const FailedElementHandler& onFailed, std::atomic<std::int64_t>* landedBytes) {
+  std::atomic<std::int64_t> unused{0};
+  const platform::ChunkCounter chunks(landedBytes != nullptr ? *landedBytes : unused);
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  copyResolvedTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed);
+  copyResolvedTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed,
+                   landedBytes);
   return 0;
 }
 

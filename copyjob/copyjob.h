@@ -2,6 +2,7 @@
 // The copy job's engine: the two folder walks (element count and total size),
 // the recursive folder copy with the copy thread's body, and the path helpers
 // that name the folder a copy lands in.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,9 +35,11 @@ std::int32_t countElements(int level, std::string_view folder,
 // `pattern`, in sub-folders whose names match it too ("*.*" for all).
 std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern);
 
-// What a tree holds, found by the same walk: whether the folder exists, the
-// total size of its files and the numbers of its files and sub-folders (the
-// folder itself excluded).
+// What a tree holds, found by one walk: whether the folder exists, the total
+// size of its files and the numbers of its files and sub-folders (the folder
+// itself excluded). `onCount`, when given, is told the running counts after
+// each element, as countElements tells them, so one pass both counts and
+// sizes a tree.
 struct TreeTotals {
   bool found = false;
   std::int64_t bytes = 0;
@@ -44,7 +47,7 @@ struct TreeTotals {
   std::int64_t folders = 0;
   friend bool operator==(const TreeTotals&, const TreeTotals&) = default;
 };
-TreeTotals treeTotals(std::string_view folder);
+TreeTotals treeTotals(std::string_view folder, const ElementCountHandler& onCount = {});
 
 // ---- Recursive copy -------------------------------------------------------------------
 
@@ -95,9 +98,12 @@ int copyChosenFolder(std::string_view source, std::string_view destination,
 // The copy thread: copies the job's `source` into its `target` (the folders
 // the job controller resolved and named) with every file and
 // kRecurse | kResetTargetAttributes, telling each failed element to
-// `onFailed`. The result is dropped; returns 0.
+// `onFailed`. `landedBytes`, when given, counts the bytes that have landed in
+// the target as they are written, for the job's progress bar: a file that
+// fails takes its bytes back out. The result is dropped; returns 0.
 int copyThreadMain(const std::string& source, const std::string& target,
-                   const FailedElementHandler& onFailed = {});
+                   const FailedElementHandler& onFailed = {},
+                   std::atomic<std::int64_t>* landedBytes = nullptr);
 
 // ---- Typed paths and overlapping folders --------------------------------------------
 

@@ -20,20 +20,37 @@ void startScan(const std::string& source);
 // journal is on. A scan asked to stop ends without any of that.
 int scanThreadMain(const std::string& source);
 
-// Compares the source's total size with the destination's free bytes, shows
-// both, warns when the space is short and journals the figures.
+// The size of the folder `resolvedSource` (a resolved typed path) as the
+// last finished scan measured it; -1 when that scan was of another folder,
+// still runs, or none has finished. A source the scan measured is not walked
+// again before its copy.
+std::int64_t scannedSizeOf(std::string_view resolvedSource);
+
+// After a destination was chosen, off the window's thread: asks its volume
+// for the four texts of the status bar and, with the free-space option on,
+// measures the source (unless the scan already has) and the destination's
+// free bytes; the window takes no input meanwhile. Then, on the window's
+// thread, shows the volume texts and the free-space check's figures, box,
+// verdict and journal lines, and gives the window back.
+void startDestinationQueries(const std::string& destination);
+// The free-space check on the window's thread, as startDestinationQueries
+// ends it, for tests and for a system that cannot start a thread: compares
+// the source's total size with the destination's free bytes, shows both,
+// warns when the space is short and journals the figures.
 void checkFreeSpace();
 
 // Control 15: checks both path fields, journals the job's opening block,
 // starts the copy thread with the activity and measurement timers, and greys
 // the job's controls until the copy ends.
 void startCopy();
-// Timer 1 (20 ms): sweeps the activity bar while the copy runs, shows a fresh
-// measurement, and runs finishCopy once the copy thread has ended.
+// Timer 1 (20 ms): sweeps the activity bar while the copy runs and runs
+// finishCopy once the copy thread has ended.
 void onCopyTick();
-// Timer 3 (3 s): measures the copied tree against the job's source, off the
-// main thread.
+// Timer 3 (3 s): shows the bytes the copy has landed against the source's
+// total in the overall progress bar; counters the copy keeps, no walk.
 void onCopyMeasureTick();
+// The bytes the current job's copy has landed so far.
+std::int64_t landedByteCount();
 // The end of a copy: the end box (a warning listing the count of elements
 // that could not be copied), the fields' lines cleared, the job's controls
 // enabled, then the verification at once or on request.
@@ -43,11 +60,17 @@ void startVerification();
 
 // Timer 2 (10 ms): sweeps the activity bar while the verification runs.
 void onVerifyTick();
-// Body of the verification thread: measures `source` and its copy `target`
+// The verification on one thread: measures `source`, then its copy `target`,
 // and shows both sizes; the UI thread then shows and journals the verdict,
 // enables the window and opens the journal window and the copy when the
 // options ask for them.
 int verifyThreadMain(const std::string& source, const std::string& target);
+// Starts the verification's walks of `source` and of its copy `target`, each
+// on a thread of its own (verifyThread and verifyCopyThread); false when no
+// thread could be started.
+bool startVerificationWalks(const std::string& source, const std::string& target);
+// True while either walk of the verification runs.
+bool verificationRunning();
 // A size in mebibytes with three decimals, as the verification shows it.
 std::string megabyteText(std::int64_t bytes);
 

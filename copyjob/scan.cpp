@@ -6,6 +6,7 @@
 #include "app/status.h"
 #include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "copyjob/path_text.h"
 #include "journal/journal.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
@@ -24,12 +25,13 @@ namespace {
 // choosing a new source never feels stuck.
 constexpr int kScanStopWaitMs = 5000;
 
-// Counts the elements of `source` into the state's scannedFiles and
-// scannedFolders, showing their running sum in the source information line as
-// " " + n while it grows. Rewriting the line for every element would make the
-// count as slow as the window's message traffic; it is shown at most every
-// 10 ms instead, and the last value shown is always the final one.
-std::int32_t countSourceElements(const std::string& source) {
+// Counts and sizes `source` in one walk, the counts going into the state's
+// scannedFiles and scannedFolders and their running sum into the source
+// information line as " " + n while it grows. Rewriting the line for every
+// element would make the count as slow as the window's message traffic; it is
+// shown at most every 10 ms instead, and the last value shown is always the
+// final one.
+TreeTotals countAndSizeSource(const std::string& source) {
   app::AppState& state = app::appState();
   using Clock = std::chrono::steady_clock;
   constexpr auto kTextInterval = std::chrono::milliseconds(10);
@@ -41,14 +43,14 @@ std::int32_t countSourceElements(const std::string& source) {
     shown = count;
     shownAt = Clock::now();
   };
-  const std::int32_t count =
-      countElements(0, source, [&](std::int32_t files, std::int32_t folders) {
-        state.scannedFiles = files;
-        state.scannedFolders = folders;
-        if (Clock::now() - shownAt >= kTextInterval) show(files + folders);
-      });
+  const TreeTotals totals = treeTotals(source, [&](std::int32_t files, std::int32_t folders) {
+    state.scannedFiles = files;
+    state.scannedFolders = folders;
+    if (Clock::now() - shownAt >= kTextInterval) show(std::int64_t{files} + folders);
+  });
+  const std::int64_t count = totals.files + totals.folders;
   if (shown >= 0 && shown != count) show(count);
-  return count;
+  return totals;
 }
 
 }  // namespace
@@ -64,11 +66,13 @@ void startScan(const std::string& source) {
   }
   state.scannedFolders = 0;
   state.scannedFiles = 0;
+  // Until this scan ends, no folder's size is known.
+  state.scannedSource.clear();
   app::setStatusText("Calcul du nombre d'éléments du dossier sélectionné");
   // The window takes no input until the scan is done; it is disabled before
   // the thread starts, so the scan's end always comes after.
   platform::setWindowEnabled(app::kMainWindow, false);
-  // Both walks run on the scan thread, so the window keeps painting and shows
+  // The walk runs on the scan thread, so the window keeps painting and shows
   // the live count however large the tree.
   state.scanThread = platform::startThread([source](int) { return scanThreadMain(source); }, 0);
   if (state.scanThread != 0) return;
@@ -88,6 +92,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
   // any more.
   if (state.stopping) return;
   state.sourceTotalSize = totalSize;
+  state.scannedSource = source;
   platform::setWindowEnabled(app::kMainWindow, true);
   app::setStatusText("");
   settings::loadOptionFlags(state.options);
@@ -100,8 +105,18 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
 
 }  // namespace
 
+std::int64_t scannedSizeOf(std::string_view resolvedSource) {
+  const app::AppState& state = app::appState();
+  if (state.scannedSource.empty() || resolvedSource.empty()) return -1;
+  if (withSeparator(resolveTypedPath(state.scannedSource)) != withSeparator(resolvedSource)) {
+    return -1;
+  }
+  return state.sourceTotalSize;
+}
+
 int scanThreadMain(const std::string& source) {
-  const std::int32_t count = countSourceElements(source);
+  const TreeTotals totals = countAndSizeSource(source);
+  const auto count = static_cast<std::int32_t>(totals.files + totals.folders);
   // A scan stopped at exit or replaced by a newer one leaves the window, the
   // total and the journal to what comes next.
   if (!platform::threadCheckpoint()) return 0;
@@ -109,9 +124,8 @@ int scanThreadMain(const std::string& source) {
       [line = " " + std::to_string(count) + " Eléments à copier, sous-dossiers inclus"] {
         platform::setText(app::kSourceInfoLine, line);
       });
-  const std::int64_t totalSize = folderTotalSize(source, "*.*");
-  if (!platform::threadCheckpoint()) return 0;
-  platform::postToUi([source, count, totalSize] { finishScan(source, count, totalSize); });
+  platform::postToUi(
+      [source, count, totalSize = totals.bytes] { finishScan(source, count, totalSize); });
   return 0;
 }
 

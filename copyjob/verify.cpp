@@ -1,7 +1,11 @@
 // The verification after a copy: the source and the copied tree measured on a
 // thread of their own, the verdict, the journal's closing block, and the
 // journal window and copied folder when the options ask for them.
+#include <condition_variable>
 #include <cstdio>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "app/state.h"
@@ -24,7 +28,7 @@ std::string megabyteText(std::int64_t bytes) {
 }
 
 void onVerifyTick() {
-  if (!platform::threadRunning(app::appState().verifyThread)) {
+  if (!verificationRunning()) {
     // The verification stops this timer when it ends; a verification that
     // ended before the timer started cannot have.
     platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
@@ -92,24 +96,117 @@ void finishVerification(const std::string& source, const std::string& target,
   openCopyIfAsked(target);
 }
 
+// The verification's two walks, the source's and the copy's, each on its
+// own thread, so that a copy on another disk costs the longer walk, not the
+// sum. Whichever ends second hands the end to the window's thread; the two
+// sizes are shown in the order the user always saw them, the source's first.
+struct VerifyWalks {
+  std::string source;
+  std::string target;
+  std::mutex mutex;
+  std::condition_variable decided;
+  // Who walks the copy: not known yet, a thread of its own, or the source's
+  // thread after the source (when no second thread could be started).
+  enum class CopyWalker { unknown, ownThread, sourceThread } copyWalker = CopyWalker::unknown;
+  std::optional<TreeTotals> sourceTotals;
+  std::optional<TreeTotals> copyTotals;
+  bool sourceShown = false;
+  bool copyShown = false;
+};
+
+void showSizeLine(int control, const TreeTotals& totals) {
+  platform::postToUi([control, line = "Taille dossier : " + megabyteText(totals.bytes) + " Mo"] {
+    platform::setText(control, line);
+  });
+}
+
+// Records one walk's totals and posts what can be shown now, in order.
+void recordWalk(VerifyWalks& walks, bool sourceWalk, const TreeTotals& totals) {
+  std::lock_guard lock(walks.mutex);
+  (sourceWalk ? walks.sourceTotals : walks.copyTotals) = totals;
+  if (walks.sourceTotals && !walks.sourceShown) {
+    showSizeLine(app::kSourceInfoLine, *walks.sourceTotals);
+    walks.sourceShown = true;
+  }
+  if (walks.copyTotals && walks.sourceShown && !walks.copyShown) {
+    showSizeLine(app::kDestinationInfoLine, *walks.copyTotals);
+    walks.copyShown = true;
+    platform::postToUi([source = walks.source, target = walks.target,
+                        sourceTotals = *walks.sourceTotals, copyTotals = *walks.copyTotals] {
+      finishVerification(source, target, sourceTotals, copyTotals);
+    });
+  }
+}
+
+// One walk of the verification; a walk asked to stop (the program is
+// quitting) records nothing: a half-measured tree proves nothing.
+bool walkForVerification(VerifyWalks& walks, bool sourceWalk) {
+  const TreeTotals totals = treeTotals(sourceWalk ? walks.source : walks.target);
+  if (!platform::threadCheckpoint()) return false;
+  recordWalk(walks, sourceWalk, totals);
+  return true;
+}
+
+// The source's thread: the status line, the source's walk, then the copy's
+// too when it has no thread of its own.
+void walkSourceFirst(VerifyWalks& walks) {
+  app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
+  if (!walkForVerification(walks, true)) return;
+  std::unique_lock lock(walks.mutex);
+  walks.decided.wait(lock,
+                     [&] { return walks.copyWalker != VerifyWalks::CopyWalker::unknown; });
+  if (walks.copyWalker != VerifyWalks::CopyWalker::sourceThread) return;
+  lock.unlock();
+  walkForVerification(walks, false);
+}
+
+void decideCopyWalker(VerifyWalks& walks, VerifyWalks::CopyWalker walker) {
+  {
+    std::lock_guard lock(walks.mutex);
+    walks.copyWalker = walker;
+  }
+  walks.decided.notify_all();
+}
+
 }  // namespace
 
 int verifyThreadMain(const std::string& source, const std::string& target) {
-  app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
-  const TreeTotals sourceTotals = treeTotals(source);
-  platform::postToUi([line = "Taille dossier : " + megabyteText(sourceTotals.bytes) + " Mo"] {
-    platform::setText(app::kSourceInfoLine, line);
-  });
-  const TreeTotals copyTotals = treeTotals(target);
-  platform::postToUi([line = "Taille dossier : " + megabyteText(copyTotals.bytes) + " Mo"] {
-    platform::setText(app::kDestinationInfoLine, line);
-  });
-  // Asked to stop (the program is quitting): half-measured trees prove nothing.
-  if (!platform::threadCheckpoint()) return 0;
-  platform::postToUi([source, target, sourceTotals, copyTotals] {
-    finishVerification(source, target, sourceTotals, copyTotals);
-  });
+  VerifyWalks walks;
+  walks.source = source;
+  walks.target = target;
+  walks.copyWalker = VerifyWalks::CopyWalker::sourceThread;
+  walkSourceFirst(walks);
   return 0;
+}
+
+bool startVerificationWalks(const std::string& source, const std::string& target) {
+  app::AppState& state = app::appState();
+  auto walks = std::make_shared<VerifyWalks>();
+  walks->source = source;
+  walks->target = target;
+  state.verifyCopyThread = 0;
+  state.verifyThread = platform::startThread(
+      [walks](int) {
+        walkSourceFirst(*walks);
+        return 0;
+      },
+      0);
+  if (state.verifyThread == 0) return false;
+  state.verifyCopyThread = platform::startThread(
+      [walks](int) {
+        walkForVerification(*walks, false);
+        return 0;
+      },
+      0);
+  decideCopyWalker(*walks, state.verifyCopyThread != 0 ? VerifyWalks::CopyWalker::ownThread
+                                                       : VerifyWalks::CopyWalker::sourceThread);
+  return true;
+}
+
+bool verificationRunning() {
+  const app::AppState& state = app::appState();
+  return platform::threadRunning(state.verifyThread) ||
+         platform::threadRunning(state.verifyCopyThread);
 }
 
 }  // namespace copyjob

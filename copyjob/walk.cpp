@@ -72,7 +72,7 @@ std::int64_t folderTotalSize(std::string_view folder, std::string_view pattern) 
   return static_cast<std::int64_t>(total);
 }
 
-TreeTotals treeTotals(std::string_view folder) {
+TreeTotals treeTotals(std::string_view folder, const ElementCountHandler& onCount) {
   TreeTotals totals;
   totals.found = platform::pathInfo(folder).kind == platform::PathKind::folder;
   std::uint64_t bytes = 0;
@@ -82,6 +82,9 @@ TreeTotals treeTotals(std::string_view folder) {
     } else {
       ++totals.files;
       bytes += entry.size;
+    }
+    if (onCount) {
+      onCount(static_cast<std::int32_t>(totals.files), static_cast<std::int32_t>(totals.folders));
     }
   });
   totals.bytes = static_cast<std::int64_t>(bytes);

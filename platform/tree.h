@@ -4,6 +4,7 @@
 // that never leaves a partial file under the target's name. Paths are UTF-8;
 // the Win32 backend converts them to UTF-16 and uses the long-path form, so
 // no path is cut to 260 characters.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -187,10 +188,32 @@ std::string finalFolderPath(std::string_view path);
 // spellings or letter case as the file system allows).
 bool sameFolder(std::string_view first, std::string_view second);
 
+// While one exists on a thread, copyWholeFile on that thread adds the bytes
+// of each chunk it writes to `counter`, so that another thread can follow
+// the copy inside a large file. A job's copy keeps one for its length.
+class ChunkCounter {
+ public:
+  explicit ChunkCounter(std::atomic<std::int64_t>& counter);
+  ~ChunkCounter();
+  ChunkCounter(const ChunkCounter&) = delete;
+  ChunkCounter& operator=(const ChunkCounter&) = delete;
+
+ private:
+  std::atomic<std::int64_t>* previous_ = nullptr;
+};
+
 namespace testing {
 // Sleeps this long after each chunk of copyWholeFile, so a test can catch a
 // copy in the middle of a file; 0 (the default) turns it off.
 void slowCopyChunks(int milliseconds);
+// While held, every volume query (free space, file system) and every folder
+// listing of the POSIX backend waits, as on a disk that takes its time to
+// answer, so a test can see which thread would wait for it.
+void holdDiskQueries(bool held);
+// How many of those wait at this moment (0 while not held).
+int diskQueriesWaiting();
+// How many folder listings the POSIX backend has opened since the start.
+std::int64_t listingCount();
 }  // namespace testing
 
 }  // namespace platform

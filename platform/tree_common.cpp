@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdio>
 #include <thread>
 
@@ -11,6 +13,20 @@
 namespace platform {
 namespace {
 std::atomic<int> chunkDelayMs{0};
+thread_local std::atomic<std::int64_t>* chunkCounter = nullptr;
+
+struct DiskGate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool held = false;
+  int waiting = 0;
+};
+std::atomic<std::int64_t> listingsOpened{0};
+
+DiskGate& diskGate() {
+  static auto* gate = new DiskGate;
+  return *gate;
+}
 }  // namespace
 
 namespace tree_common {
@@ -27,13 +43,35 @@ std::string temporaryName(std::uint64_t process, std::uint64_t clock) {
   return name;
 }
 
-void afterChunk() {
+void afterChunk(std::uint64_t bytes) {
+  if (chunkCounter != nullptr) {
+    chunkCounter->fetch_add(static_cast<std::int64_t>(bytes), std::memory_order_relaxed);
+  }
   if (const int delay = chunkDelayMs.load(std::memory_order_relaxed); delay > 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(delay));
   }
 }
 
+void passDiskGate() {
+  DiskGate& gate = diskGate();
+  std::unique_lock lock(gate.mutex);
+  ++gate.waiting;
+  gate.changed.wait(lock, [&] { return !gate.held; });
+  --gate.waiting;
+}
+
+void beforeListing() {
+  listingsOpened.fetch_add(1, std::memory_order_relaxed);
+  passDiskGate();
+}
+
 }  // namespace tree_common
+
+ChunkCounter::ChunkCounter(std::atomic<std::int64_t>& counter) : previous_(chunkCounter) {
+  chunkCounter = &counter;
+}
+
+ChunkCounter::~ChunkCounter() { chunkCounter = previous_; }
 
 bool sameFolder(std::string_view first, std::string_view second) {
   PathIdentity one;
@@ -43,6 +81,23 @@ bool sameFolder(std::string_view first, std::string_view second) {
 
 namespace testing {
 void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
+
+std::int64_t listingCount() { return listingsOpened.load(); }
+
+int diskQueriesWaiting() {
+  DiskGate& gate = diskGate();
+  std::lock_guard lock(gate.mutex);
+  return gate.held ? gate.waiting : 0;
+}
+
+void holdDiskQueries(bool held) {
+  DiskGate& gate = diskGate();
+  {
+    std::lock_guard lock(gate.mutex);
+    gate.held = held;
+  }
+  gate.changed.notify_all();
+}
 }  // namespace testing
 
 }  // namespace platform

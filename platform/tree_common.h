@@ -12,7 +12,13 @@ namespace platform::tree_common {
 // never pick the same name at once.
 std::string temporaryName(std::uint64_t process, std::uint64_t clock);
 
-// Sleeps as long as testing::slowCopyChunks asked, after each chunk copied.
-void afterChunk();
+// After each chunk copied: adds its `bytes` to the thread's ChunkCounter,
+// then sleeps as long as testing::slowCopyChunks asked.
+void afterChunk(std::uint64_t bytes);
+
+// Waits while testing::holdDiskQueries holds the volume queries and listings.
+void passDiskGate();
+// Before a folder listing opens: counts it and passes the gate.
+void beforeListing();
 
 }  // namespace platform::tree_common

@@ -7,6 +7,7 @@
 
 #include "platform/headless/buttons.h"
 #include "platform/headless/world.h"
+#include "platform/threads.h"
 
 namespace platform::headless {
 
@@ -129,6 +130,23 @@ bool waitIdle(int timeoutMs) {
     return !w.programActive || (w.uiWaiting && w.events.empty() && w.ticks.empty() &&
                                 w.posts.empty() && !hasCallsFor(w, w.programThread));
   });
+}
+
+bool waitSettled(int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  const auto left = [&] {
+    return static_cast<int>(std::max<std::int64_t>(
+        0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                 std::chrono::steady_clock::now())
+               .count()));
+  };
+  for (;;) {
+    if (!waitIdle(left()) || !platform::testing::waitAllThreads(left()) || !waitIdle(left())) {
+      return false;
+    }
+    // Idle after the threads ended, and none started meanwhile.
+    if (platform::testing::waitAllThreads(0)) return true;
+  }
 }
 
 bool waitProgramEnd(int timeoutMs) {

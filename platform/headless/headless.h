@@ -127,12 +127,20 @@ void answerNextBox(int answer);
 void answerNextChooser(std::string folder);
 
 // ---- Running the program on its own UI thread -------------------------------------
+// How long a test waits for the program before it calls it hung: only a hang
+// reaches it, however busy the machine.
+inline constexpr int kHangCeilingMs = 180000;
+
 void startProgram(std::function<void()> program);
 // Waits until the UI thread waits for an event with none queued; false after
 // `timeoutMs`.
-bool waitIdle(int timeoutMs = 10000);
+bool waitIdle(int timeoutMs = kHangCeilingMs);
+// Waits until the UI thread is idle and no thread of the thread table runs,
+// so that whatever an action set off, on threads that start one another
+// through the UI thread too, has come back; false after `timeoutMs`.
+bool waitSettled(int timeoutMs = kHangCeilingMs);
 // Waits for the program's UI thread to end; false after `timeoutMs`.
-bool waitProgramEnd(int timeoutMs = 10000);
+bool waitProgramEnd(int timeoutMs = kHangCeilingMs);
 bool programRunning();
 
 // Moves the virtual clock on: each timer due in that time fires, in order, on

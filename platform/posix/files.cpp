@@ -1,5 +1,6 @@
 // Files, the profile folder, volumes and the clock on POSIX systems.
 #include "platform/files.h"
+#include "platform/tree_common.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -308,6 +309,7 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
 bool deleteFile(std::string_view path) { return ::unlink(std::string(path).c_str()) == 0; }
 
 DiskSpace diskSpace(std::string_view /*root*/, std::string_view path) {
+  tree_common::passDiskGate();
   std::string existing;
   unsigned long error = 0;
   if (!existingPart(path, existing, error)) return {};
@@ -323,6 +325,7 @@ DiskSpace diskSpace(std::string_view /*root*/, std::string_view path) {
 }
 
 VolumeInfo volumeInformation(std::string_view /*root*/, std::string_view path) {
+  tree_common::passDiskGate();
   VolumeInfo info;
   std::string existing;
   if (!existingPart(path, existing, info.error)) return info;

@@ -270,6 +270,7 @@ void FolderListing::close() {
 TreeResult FolderListing::open(std::string_view folder, std::string_view pattern,
                                ListingDetail detail) {
   close();
+  tree_common::beforeListing();
   if (folder.empty()) return failure(ENOENT);
   const int fd = activeBranch ? activeBranch->openFolder(folder)
                               : openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -427,7 +428,7 @@ FileCopy pumpRange(Pump& pump, int in, int out, off_t from, off_t to) {
       return FileCopy::failed;
     }
     from += moved;
-    tree_common::afterChunk();
+    tree_common::afterChunk(static_cast<std::uint64_t>(moved));
   }
   return FileCopy::copied;
 }

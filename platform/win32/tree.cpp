@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstring>
@@ -221,24 +222,27 @@ FileCopy pumpContents(HANDLE in, HANDLE out, DWORD& error) {
       error = GetLastError();
       return FileCopy::failed;
     }
-    tree_common::afterChunk();
+    tree_common::afterChunk(got);
   }
 }
 
 struct Progress {
   bool called = false;
   bool stopped = false;
+  std::uint64_t transferred = 0;
 };
 
-DWORD CALLBACK onCopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD,
-                              DWORD, HANDLE, HANDLE, LPVOID data) {
+DWORD CALLBACK onCopyProgress(LARGE_INTEGER, LARGE_INTEGER transferred, LARGE_INTEGER,
+                              LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID data) {
   auto* progress = static_cast<Progress*>(data);
   progress->called = true;
   if (!threadCheckpoint()) {
     progress->stopped = true;
     return PROGRESS_CANCEL;
   }
-  tree_common::afterChunk();
+  const auto total = static_cast<std::uint64_t>(transferred.QuadPart);
+  tree_common::afterChunk(total > progress->transferred ? total - progress->transferred : 0);
+  progress->transferred = std::max(progress->transferred, total);
   return PROGRESS_CONTINUE;
 }
 

@@ -315,6 +315,8 @@ TEST_F(MainWindowTest, ExplorerAndDestinationShareTheirStartFolder) {
   app::exploreFolder();
   hl::answerNextChooser("");
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
   hl::answerNextChooser("");
   app::exploreFolder();
   const auto choosers = hl::choosers();
@@ -361,6 +363,8 @@ TEST_F(MainWindowTest, ChosenDestinationFillsTheStatusBar) {
   testsupport::TempFolder destination;
   hl::answerNextChooser(destination.withSeparator());
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
   EXPECT_EQ(hl::control(7).text, destination.withSeparator());
   const app::AppState& state = app::appState();
   EXPECT_EQ(state.volumeRootText, "/");
@@ -380,6 +384,8 @@ TEST_F(MainWindowTest, CancelledDestinationStillChecksSpaceWhenAsked) {
   setOptions({"space"});
   hl::answerNextChooser("");
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
   EXPECT_EQ(hl::statusBar(app::kStatusBar).fields[1].text, "Partition : ");
   EXPECT_EQ(app::appState().options.space, 1);
   EXPECT_EQ(hl::control(8).text, "Taille totale du dossier en octets : 0");

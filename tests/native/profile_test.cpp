@@ -464,8 +464,8 @@ TEST_F(ProfileJobTest, AJournalFailureIsToldOncePerJobFromTheScanToTheVerificati
   startTheProgram();
   for (int job = 1; job <= 2; ++job) {
     SCOPED_TRACE("job " + std::to_string(job));
-    // Choosing the source journals its count from the scan thread, the
-    // free-space check its figures from the window's thread.
+    // Choosing the source journals its count, and choosing the destination
+    // the free-space check's figures, each once its thread has measured.
     hl::answerNextChooser(source_.string());
     hl::pressControl(app::kSourceChooserButton);
     ASSERT_TRUE(hl::waitIdle());
@@ -474,7 +474,7 @@ TEST_F(ProfileJobTest, AJournalFailureIsToldOncePerJobFromTheScanToTheVerificati
     EXPECT_EQ(journalFailureBoxes(), job);
     hl::answerNextChooser(destination_.string());
     hl::pressControl(app::kDestinationChooserButton);
-    ASSERT_TRUE(hl::waitIdle());
+    ASSERT_TRUE(hl::waitSettled());
     EXPECT_EQ(app::appState().statusText.get(),
               "L'espace disponible pour recevoir la copie du dossier est suffisant.");
     fs::remove_all(destination_ / "Photos");

@@ -210,6 +210,8 @@ TEST_F(FreeSpaceTest, ASourceThatFitsPassesAndIsJournalled) {
   hl::typeText(app::kSourceField, source.string() + "/");
   hl::answerNextChooser(destination.withSeparator());
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
 
   EXPECT_EQ(hl::control(app::kSourceInfoLine).text, "Taille totale du dossier en octets : 1500");
   const std::string freeLine = hl::control(app::kDestinationInfoLine).text;
@@ -246,6 +248,8 @@ TEST_F(FreeSpaceTest, ASourceLargerThanTheFreeSpaceIsWarnedAbout) {
   hl::typeText(app::kSourceField, source.withSeparator());
   hl::answerNextChooser(destination.withSeparator());
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
 
   const auto boxes = hl::boxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -268,6 +272,8 @@ TEST_F(FreeSpaceTest, TheCheckRunsOnlyWhenTheOptionIsOn) {
   testsupport::TempFolder destination;
   hl::answerNextChooser(destination.withSeparator());
   app::chooseDestination();
+  // The volume and the free-space check are asked off the window's thread.
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
   EXPECT_EQ(hl::control(app::kSourceInfoLine).text, "");
   EXPECT_EQ(hl::control(app::kDestinationInfoLine).text, "");
   EXPECT_FALSE(fs::exists(profile() / "ravelundlog.ini"));
