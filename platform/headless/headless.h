@@ -52,6 +52,7 @@ struct WindowState {
 struct StatusField {
   std::string text;
   FieldStyle style = FieldStyle::sunken;
+  friend bool operator==(const StatusField&, const StatusField&) = default;
 };
 
 struct StatusBarState {

@@ -349,7 +349,7 @@ TEST_F(MainWindowTest, ChosenSourceFillsTheFieldAndBecomesTheNextStartFolder) {
   hl::answerNextChooser(source.withSeparator());
   app::chooseSource();
   EXPECT_EQ(hl::control(5).text, source.withSeparator());
-  ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_EQ(app::appState().sourceTotalSize, 1234);  // measured by the scan thread
   EXPECT_EQ(hl::control(8).text, " 3 Eléments à copier, sous-dossiers inclus");
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
@@ -490,7 +490,7 @@ TEST_F(ProgramRunTest, CancelDuringACopyPausesAsksAndResumesOnNo) {
   hl::pressControl(app::kCancelButton);
   ASSERT_TRUE(hl::waitProgramEnd());
   // The copy was stopped on the way out, and the cancellation journalled.
-  EXPECT_TRUE(platform::testing::waitAllThreads(5000));
+  EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_TRUE(std::filesystem::exists(profile() / "ravelundlog.ini"));
   release = true;
 }

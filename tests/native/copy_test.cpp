@@ -396,7 +396,7 @@ TEST_F(CopyTest, AFileWrittenWhileItIsCopiedIsNotReportedAsCopied) {
   }
   ASSERT_EQ(temporary.size(), 1u);
   std::ofstream(source_ / "growing", std::ios::binary | std::ios::app) << "more";
-  ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_EQ(failed, std::vector<std::string>{(source_ / "growing").string()});
   EXPECT_EQ(readAll(target_ / "growing"), "previous version");
   EXPECT_TRUE(temporaryFilesIn(target_).empty());
@@ -472,7 +472,7 @@ TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
   EXPECT_TRUE(platform::threadRunning(thread));
 
   platform::stopThread(thread);
-  ASSERT_TRUE(platform::testing::waitAllThreads(5000));
+  ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_EQ(readAll(target_ / "large"), "previous version");
   EXPECT_TRUE(temporaryFilesIn(target_).empty());
 }

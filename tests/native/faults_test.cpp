@@ -173,7 +173,7 @@ class FaultJobTest : public testsupport::ProgramTest {
 
   // Lets the program's timers run until `count` boxes with this caption have
   // been shown.
-  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = 60000) {
+  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (boxesCaptioned(caption).size() < count) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -184,7 +184,7 @@ class FaultJobTest : public testsupport::ProgramTest {
   }
 
   // Runs the program's timers until `condition` holds; false on timeout.
-  bool runUntil(const std::function<bool()>& condition, int timeoutMs = 30000) {
+  bool runUntil(const std::function<bool()>& condition, int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -195,7 +195,7 @@ class FaultJobTest : public testsupport::ProgramTest {
   }
 
   bool finishJob(std::size_t verdicts = 1) {
-    return runUntilBox("Contrôle", verdicts) && platform::testing::waitAllThreads(20000) &&
+    return runUntilBox("Contrôle", verdicts) && platform::testing::waitAllThreads(platform::headless::kHangCeilingMs) &&
            hl::waitIdle();
   }
 
@@ -519,7 +519,7 @@ class ChangingSourceTest : public ::testing::Test {
       std::this_thread::sleep_for(2ms);
     }
     change();
-    EXPECT_TRUE(platform::testing::waitAllThreads(30000));
+    EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
     return result;
   }
 

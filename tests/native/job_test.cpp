@@ -93,7 +93,7 @@ class JobTest : public testsupport::ProgramTest {
   }
 
   // Lets the 20 ms timer run until the box with this caption has been shown.
-  bool runUntilBox(const std::string& caption, int timeoutMs = 20000) {
+  bool runUntilBox(const std::string& caption, int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!hasBox(caption)) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -104,7 +104,7 @@ class JobTest : public testsupport::ProgramTest {
   }
 
   bool waitForThreads() {
-    const bool ended = platform::testing::waitAllThreads(20000);
+    const bool ended = platform::testing::waitAllThreads(platform::headless::kHangCeilingMs);
     return hl::waitIdle() && ended;
   }
 
@@ -477,6 +477,144 @@ TEST_F(JobTest, AVerificationThreadThatCannotStartLeavesTheWindowUsable) {
   EXPECT_EQ(boxes[0].kind, platform::kBoxError);
 }
 
+// ---- A big job's cost ------------------------------------------------------------
+// The listings a job opens are counted: the source is walked once before the
+// copy, the copy lists each source folder once, and nothing walks the target
+// while the bar moves. The window's thread waits on no disk: with every disk
+// query held, it stays idle and answers.
+
+class JobCostTest : public JobTest {
+ protected:
+  void TearDown() override {
+    platform::testing::holdDiskQueries(false);
+    JobTest::TearDown();
+  }
+
+  // The four folders of the test's source: one walk of it opens four listings.
+  static constexpr std::int64_t kSourceFolders = 4;
+
+  // Waits (with a ceiling only a hang reaches) until `count` disk queries are
+  // held at once.
+  static bool waitForHeldQueries(int count) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(hl::kHangCeilingMs);
+    while (platform::testing::diskQueriesWaiting() < count) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+};
+
+TEST_F(JobCostTest, AScannedSourceIsWalkedOnceBeforeTheCopyAndTheTargetNeverDuringIt) {
+  writeFile(source_ / "grand.bin", std::string(3 << 20, 'g'));
+  setOptions({"space"});
+  startTheProgram();
+  std::int64_t listings = platform::testing::listingCount();
+  hl::answerNextChooser(source_.string() + "/");
+  hl::pressControl(app::kSourceChooserButton);
+  ASSERT_TRUE(hl::waitSettled());
+  // One pass both counts and sizes.
+  EXPECT_EQ(platform::testing::listingCount() - listings, kSourceFolders);
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text,
+            " 8 Eléments à copier, sous-dossiers inclus");
+  const std::int64_t size = 70000 + 4 + 3000 + (3 << 20);
+  EXPECT_EQ(app::appState().sourceTotalSize, size);
+
+  // The free-space check takes the scan's total: no walk.
+  listings = platform::testing::listingCount();
+  hl::answerNextChooser(destination_.string() + "/");
+  hl::pressControl(app::kDestinationChooserButton);
+  ASSERT_TRUE(hl::waitSettled());
+  EXPECT_EQ(platform::testing::listingCount(), listings);
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text,
+            "Taille totale du dossier en octets : " + std::to_string(size));
+
+  // The copy lists each source folder once; three ticks of the measuring timer
+  // while it is held in the big file walk nothing.
+  platform::testing::slowCopyChunks(100);
+  hl::pressControl(app::kStartButton);
+  ASSERT_TRUE(hl::waitIdle());
+  ASSERT_TRUE(platform::pumpUntil([] { return copyjob::landedByteCount() >= (1 << 20); },
+                                  hl::kHangCeilingMs));
+  const int copyThread = app::appState().copyThread;
+  platform::pauseThread(copyThread);
+  hl::advanceTime(9000);
+  ASSERT_TRUE(platform::threadRunning(copyThread));
+  const std::int64_t shown = barValue(app::kOverallProgressBar);
+  EXPECT_GT(shown, 0);
+  EXPECT_LT(shown, 100);
+  platform::resumeThread(copyThread);
+  ASSERT_TRUE(runUntilBox("Vérification"));
+  EXPECT_EQ(platform::testing::listingCount() - listings, kSourceFolders);
+  EXPECT_EQ(snapshot(target()), snapshot(source_));
+}
+
+TEST_F(JobCostTest, ATypedSourceIsMeasuredOnceByTheCopyThreadThenCopied) {
+  startTheProgram();
+  typePaths(source_.string() + "/", destination_.string() + "/");
+  const std::int64_t listings = platform::testing::listingCount();
+  hl::pressControl(app::kStartButton);
+  ASSERT_TRUE(runUntilBox("Vérification"));
+  // One walk to measure it, one pass of the copy.
+  EXPECT_EQ(platform::testing::listingCount() - listings, 2 * kSourceFolders);
+  EXPECT_EQ(snapshot(target()), snapshot(source_));
+}
+
+TEST_F(JobCostTest, ChoosingADestinationLeavesTheWindowAnsweringWhileItsDiskIsSlow) {
+  setOptions({"space", "log"});
+  startTheProgram();
+  hl::typeText(app::kSourceField, source_.string() + "/");
+  const auto fieldsBefore = hl::statusBar(app::kStatusBar).fields;
+  platform::testing::holdDiskQueries(true);
+  hl::answerNextChooser(destination_.string() + "/");
+  hl::pressControl(app::kDestinationChooserButton);
+  ASSERT_TRUE(waitForHeldQueries(1));
+  // The disk has not answered, yet the window's thread waits for events.
+  ASSERT_TRUE(hl::waitIdle());
+  EXPECT_EQ(hl::control(app::kDestinationField).text, destination_.string() + "/");
+  EXPECT_FALSE(hl::window(app::kMainWindow).enabled);
+  EXPECT_EQ(hl::statusBar(app::kStatusBar).fields, fieldsBefore);
+  EXPECT_TRUE(hl::boxes().empty());
+  const int updates = hl::window(app::kMainWindow).updates;
+  hl::moveWindow(app::kMainWindow);
+  ASSERT_TRUE(hl::waitIdle());
+  EXPECT_GT(hl::window(app::kMainWindow).updates, updates);  // repainted after the move
+
+  platform::testing::holdDiskQueries(false);
+  ASSERT_TRUE(hl::waitSettled());
+  EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
+  const auto fields = hl::statusBar(app::kStatusBar).fields;
+  ASSERT_EQ(fields.size(), 4u);
+  EXPECT_EQ(fields[0].text, "Support Id :  /");
+  EXPECT_EQ(fields[3].text, "Espace disponible : " + app::appState().volumeFreeText);
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text, "Taille totale du dossier en octets : 73004");
+  const std::string verdict = "L'espace disponible pour recevoir la copie du dossier est suffisant.";
+  EXPECT_EQ(app::appState().statusText.get(), verdict);
+  const auto lines = journalLines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1], "Taille totale du dossier à copier : 73004 bytes");
+  EXPECT_EQ(lines[3], verdict);
+}
+
+TEST_F(JobCostTest, TheVerificationWalksTheSourceAndTheCopyAtOnce) {
+  fs::copy(source_, target(), fs::copy_options::recursive);
+  ASSERT_TRUE(app::startUp());
+  app::appState().jobSource = source_.string() + "/";
+  app::appState().copyTarget = target().string() + "/";
+  platform::testing::holdDiskQueries(true);
+  copyjob::startVerification();
+  // Both walks wait at their first listing together.
+  ASSERT_TRUE(waitForHeldQueries(2));
+  platform::testing::holdDiskQueries(false);
+  ASSERT_TRUE(platform::testing::waitAllThreads(hl::kHangCeilingMs));
+  const auto verdict = boxesCaptioned("Contrôle");
+  ASSERT_EQ(verdict.size(), 1u);
+  EXPECT_EQ(verdict[0].text, "La copie de [ Photos ] s'est terminée sans erreur.");
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text, "");
+  EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
+}
+
 // ---- Quitting during a job -----------------------------------------------------------
 
 class JobCancelTest : public JobTest {
@@ -517,7 +655,7 @@ TEST_F(JobCancelTest, AnsweringYesJournalsTheCancellationEvenWithTheJournalOffAn
   hl::answerNextBox(platform::kAnswerYes);
   hl::pressControl(app::kCancelButton);
   ASSERT_TRUE(hl::waitProgramEnd());
-  EXPECT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_EQ(journalLines(),
             std::vector<std::string>{"ANNULATION DE LA COPIE EN COURS PAR L'UTILISATEUR"});
   EXPECT_FALSE(hasBox("Copie"));
@@ -529,7 +667,7 @@ TEST_F(JobCancelTest, TheCloseBoxQuitsAtOnceWithoutAQuestionOrAJournalLine) {
   startASlowCopy();
   hl::closeWindowBox(app::kMainWindow);
   ASSERT_TRUE(hl::waitProgramEnd());
-  EXPECT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_TRUE(hl::boxes().empty());
   EXPECT_FALSE(fs::exists(profile() / "ravelundlog.ini"));
   EXPECT_FALSE(fs::exists(target() / "grand.bin"));
@@ -547,7 +685,7 @@ TEST_F(JobCancelTest, QuittingWhileTheVerificationShowsTheJournalEndsCleanly) {
   ASSERT_FALSE(hl::window(app::kMainWindow).enabled);
   platform::postClose(app::kMainWindow);
   ASSERT_TRUE(hl::waitProgramEnd());
-  EXPECT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_FALSE(hl::window(app::kJournalWindow).open);
 }
 

@@ -391,10 +391,10 @@ class ProfileJobTest : public testsupport::ProgramTest {
     platform::postClose(app::kJournalWindow);
     platform::postClose(app::kMainWindow);
     EXPECT_TRUE(hl::waitProgramEnd());
-    EXPECT_TRUE(platform::testing::waitAllThreads(20000));
+    EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   }
 
-  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = 20000) {
+  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (boxesCaptioned(caption).size() < count) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -411,7 +411,7 @@ class ProfileJobTest : public testsupport::ProgramTest {
     hl::typeText(app::kDestinationField, destination_.string() + "/");
     hl::pressControl(app::kStartButton);
     ASSERT_TRUE(runUntilBox("Contrôle", jobNumber));
-    ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+    ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
     ASSERT_TRUE(hl::waitIdle());
     EXPECT_EQ(boxesCaptioned("Contrôle").back().text,
               "La copie de [ Photos ] s'est terminée sans erreur.");
@@ -469,7 +469,7 @@ TEST_F(ProfileJobTest, AJournalFailureIsToldOncePerJobFromTheScanToTheVerificati
     hl::answerNextChooser(source_.string());
     hl::pressControl(app::kSourceChooserButton);
     ASSERT_TRUE(hl::waitIdle());
-    ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+    ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
     ASSERT_TRUE(hl::waitIdle());
     EXPECT_EQ(journalFailureBoxes(), job);
     hl::answerNextChooser(destination_.string());

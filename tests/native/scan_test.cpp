@@ -42,7 +42,7 @@ class ScanTest : public testsupport::ProgramTest {
   void chooseSourceAndWait(const std::string& folder) {
     hl::answerNextChooser(folder);
     app::chooseSource();
-    ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+    ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   }
 };
 
@@ -158,7 +158,7 @@ TEST_F(ScanTest, BothWalksRunOffTheWindowThreadAndTheSizeIsSetWhenBothAreDone) {
   EXPECT_TRUE(platform::threadRunning(scan));
   EXPECT_EQ(app::appState().sourceTotalSize, 100);
   platform::resumeThread(scan);
-  ASSERT_TRUE(platform::testing::waitAllThreads(20000));
+  ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   EXPECT_EQ(app::appState().sourceTotalSize, 300 * 2 * 5);
   EXPECT_EQ(hl::control(app::kSourceInfoLine).text, " 900 Eléments à copier, sous-dossiers inclus");
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);

@@ -58,7 +58,7 @@ std::map<std::string, std::string> snapshot(const std::filesystem::path& root) {
 }
 
 void ProgramTest::SetUp() {
-  ASSERT_TRUE(platform::testing::waitAllThreads(10000));
+  ASSERT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   platform::headless::reset();
   app::resetAppState();
   if (const char* home = std::getenv("HOME")) {
@@ -70,7 +70,7 @@ void ProgramTest::SetUp() {
 }
 
 void ProgramTest::TearDown() {
-  EXPECT_TRUE(platform::testing::waitAllThreads(10000));
+  EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   platform::headless::reset();
   if (hadHome_) {
     ::setenv("HOME", savedHome_.c_str(), 1);

@@ -331,10 +331,10 @@ TEST_F(MainWindowOnWindows, ButtonClickArrivesAsAControlEvent) {
   EXPECT_TRUE(answerer.found());
 }
 
-// The scan thread disables the window, writes the live count, adds up the
-// size and enables the window again, through calls that the UI thread must
-// serve: startScan returns at once and the UI thread goes on painting. None of
-// it may hang, and the count and the size must arrive.
+// The scan counts and sizes the source on its own thread and hands the live
+// count, the final line and its end (the size, the window enabled again) to
+// the window's thread: startScan returns at once and the window goes on
+// painting. None of it may hang, and the count and the size must arrive.
 TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   wchar_t base[MAX_PATH];
   GetTempPathW(MAX_PATH, base);
@@ -355,12 +355,15 @@ TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   app::appState().chosenSource = source;
   app::appState().sourceTotalSize = 100;
   copyjob::startScan(source);
-  // Nothing was measured on this thread: the scan cannot get past its first
-  // window call before this thread serves it.
+  // Nothing was measured on this thread, and the scan's end is shown only
+  // when this thread serves what the scan posted.
   EXPECT_EQ(app::appState().sourceTotalSize, 100);
   const int scan = app::appState().scanThread;
   ASSERT_NE(scan, 0);
-  ASSERT_TRUE(platform::pumpUntil([scan] { return !platform::threadRunning(scan); }, 20000));
+  // The scan's end is its last post served here, not its thread's end.
+  ASSERT_TRUE(platform::pumpUntil(
+      [&] { return !platform::threadRunning(scan) && app::appState().scannedSource == source; },
+      180000));
   EXPECT_EQ(app::appState().sourceTotalSize, 70);
   EXPECT_EQ(textOf(GetDlgItem(mainWindow(), app::kSourceInfoLine)),
             " 9 Eléments à copier, sous-dossiers inclus");
