@@ -106,7 +106,7 @@ struct AppState {
   std::atomic<int> verifyThread{0};
   std::atomic<int> scanThread{0};
   std::atomic<int> destinationThread{0};  // the chosen destination's volume queries
-  std::atomic<int> verifyCopyThread{0};    // the verification's walk of the copy
+  std::atomic<int> verifyCopyThread{0};   // the verification's walk of the copy
   std::string copyTarget;
   std::string jobSource;
   std::string jobDestinationText;

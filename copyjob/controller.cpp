@@ -313,8 +313,8 @@ void stopJobThreads() {
   }
   platform::pumpUntil(
       [&] {
-        for (const int thread : {copyThread, scanThread, destinationThread, verifyThreads[0],
-                                 verifyThreads[1]}) {
+        for (const int thread :
+             {copyThread, scanThread, destinationThread, verifyThreads[0], verifyThreads[1]}) {
           if (platform::threadRunning(thread)) return false;
         }
         return true;

@@ -305,8 +305,7 @@ int copyThreadMain(const std::string& source, const std::string& target,
   const platform::ChunkCounter chunks(landedBytes != nullptr ? *landedBytes : unused);
   // The outcome is not reported from here: the verification that follows the
   // copy compares the two trees.
-  copyResolvedTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed,
-                   landedBytes);
+  copyResolvedTree(source, target, "*.*", kRecurse | kResetTargetAttributes, onFailed, landedBytes);
   return 0;
 }
 

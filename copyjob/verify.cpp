@@ -153,8 +153,7 @@ void walkSourceFirst(VerifyWalks& walks) {
   app::setStatusText("Contrôle du résultat de la copie... Patientez SVP");
   if (!walkForVerification(walks, true)) return;
   std::unique_lock lock(walks.mutex);
-  walks.decided.wait(lock,
-                     [&] { return walks.copyWalker != VerifyWalks::CopyWalker::unknown; });
+  walks.decided.wait(lock, [&] { return walks.copyWalker != VerifyWalks::CopyWalker::unknown; });
   if (walks.copyWalker != VerifyWalks::CopyWalker::sourceThread) return;
   lock.unlock();
   walkForVerification(walks, false);

@@ -4,8 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "platform/tree.h"

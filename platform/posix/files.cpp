@@ -1,6 +1,5 @@
 // Files, the profile folder, volumes and the clock on POSIX systems.
 #include "platform/files.h"
-#include "platform/tree_common.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -19,6 +18,8 @@
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "platform/tree_common.h"
 
 namespace platform {
 

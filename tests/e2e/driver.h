@@ -16,6 +16,10 @@
 
 namespace e2e {
 
+// How long a driver waits for the program before it calls it hung: only a
+// hang reaches it, however busy the machine.
+inline constexpr int kHangCeilingMs = 180000;
+
 inline std::wstring widen(const std::string& text) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
   std::wstring result(static_cast<std::size_t>(length), L'\0');
@@ -34,7 +38,7 @@ inline std::wstring textOf(HWND hwnd) {
 
 // The window `find` answers, asked every 10 ms; none after `timeoutMs`.
 template <typename Found>
-HWND waitFor(Found find, int timeoutMs = 20000) {
+HWND waitFor(Found find, int timeoutMs = kHangCeilingMs) {
   for (int waited = 0; waited < timeoutMs; waited += 10) {
     if (HWND hwnd = find()) return hwnd;
     Sleep(10);
@@ -89,7 +93,7 @@ inline const wchar_t kMainWindowTitle[] = L"Ostrevak Tessune " RAVELUND_VERSION_
 // The command bar (control 14) of the program's main window, once its last
 // button (13) exists: the window shows while its controls are still being
 // made. Null when it does not come within `timeoutMs`.
-inline HWND waitForCommandBar(HWND window, int timeoutMs = 20000) {
+inline HWND waitForCommandBar(HWND window, int timeoutMs = kHangCeilingMs) {
   return waitFor(
       [&] {
         HWND bar = GetDlgItem(window, 14);
@@ -99,7 +103,7 @@ inline HWND waitForCommandBar(HWND window, int timeoutMs = 20000) {
 }
 
 // The message box of `process` with this caption; none after `timeoutMs`.
-inline HWND waitForBox(DWORD process, const std::wstring& caption, int timeoutMs = 60000) {
+inline HWND waitForBox(DWORD process, const std::wstring& caption, int timeoutMs = kHangCeilingMs) {
   return waitFor([&] { return findWindowOf(process, L"#32770", caption); }, timeoutMs);
 }
 
@@ -108,7 +112,7 @@ inline HWND waitForBox(DWORD process, const std::wstring& caption, int timeoutMs
 inline std::wstring answer(HWND box, int button) {
   const std::wstring text = textOf(GetDlgItem(box, 0xFFFF));
   PostMessageW(GetDlgItem(box, button), BM_CLICK, 0, 0);
-  waitFor([&] { return IsWindow(box) ? nullptr : GetDesktopWindow(); }, 5000);
+  waitFor([&] { return IsWindow(box) ? nullptr : GetDesktopWindow(); });
   return text;
 }
 

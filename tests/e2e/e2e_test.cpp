@@ -119,7 +119,7 @@ class RunningJob : public RunningProgram {
     fs::remove_all(root_, ignored);
   }
 
-  HWND waitForBox(const char* caption, int timeoutMs = 60000) {
+  HWND waitForBox(const char* caption, int timeoutMs = e2e::kHangCeilingMs) {
     return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
@@ -160,7 +160,8 @@ TEST_F(RunningJob, AWholeJobCopiesVerifiesAndJournalsThroughTheRealWindow) {
   // The window takes no input while the verdict is up.
   EXPECT_FALSE(IsWindowEnabled(window_));
   EXPECT_EQ(answer(verdict, IDOK), widen("La copie de [ Été 2026 ] s'est terminée sans erreur."));
-  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000));
+  ASSERT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
   EXPECT_EQ(textOf(GetDlgItem(window_, 5)), L"");
   EXPECT_EQ(textOf(GetDlgItem(window_, 7)), L"");
   EXPECT_TRUE(IsWindowEnabled(GetDlgItem(bar_, 15)));
@@ -190,7 +191,8 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
   PostMessageW(window_, WM_COMMAND, 24, 0);
   HWND viewer = waitForJournalWindow();
   ASSERT_NE(viewer, nullptr) << "no journal window";
-  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
+  EXPECT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, e2e::kHangCeilingMs));
   RECT client;
   GetClientRect(viewer, &client);
   EXPECT_EQ(client.right, 700);
@@ -209,8 +211,9 @@ TEST_F(RunningJob, TheReportsMenuShowsTheJournalWindowModalOverTheMainWindow) {
   EXPECT_NE(text.find(widen("Emplacement original : ")), std::wstring::npos);
   EXPECT_NE(text.find(widen("- Espace disponible = ")), std::wstring::npos);
   PostMessageW(viewer, WM_CLOSE, 0, 0);
-  ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, 5000));
-  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, e2e::kHangCeilingMs));
+  EXPECT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
 }
 
 TEST_F(RunningJob, AJournalOfMegabytesShowsEveryLineAndTheWindowClosesWhileItFills) {
@@ -247,8 +250,9 @@ TEST_F(RunningJob, AJournalOfMegabytesShowsEveryLineAndTheWindowClosesWhileItFil
           << "the last line never arrived";
     }
     PostMessageW(viewer, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, 60000));
-    EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return IsWindow(viewer) ? nullptr : window_; }, e2e::kHangCeilingMs));
+    EXPECT_TRUE(
+        waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
   }
 }
 
@@ -262,7 +266,8 @@ TEST_F(RunningJob, TheVerificationOpensTheJournalAndTheProgramStillQuitsCleanly)
   HWND viewer = waitForJournalWindow();
   ASSERT_NE(viewer, nullptr) << "no journal window";
   EXPECT_EQ(GetWindowThreadProcessId(viewer, nullptr), GetWindowThreadProcessId(window_, nullptr));
-  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, 5000));
+  EXPECT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? nullptr : window_; }, e2e::kHangCeilingMs));
   // The main window is disabled, but the system can still ask it to close.
   PostMessageW(window_, WM_CLOSE, 0, 0);
   DWORD exitCode = 99;
@@ -281,7 +286,7 @@ TEST_F(RunningJob, CancelDuringACopyAnsweredYesJournalsItAndQuits) {
   startTheJob();
   ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(GetDlgItem(bar_, 15)) ? nullptr : window_; }));
   click(16);
-  HWND question = waitForBox("Tâche en cours!", 20000);
+  HWND question = waitForBox("Tâche en cours!", e2e::kHangCeilingMs);
   ASSERT_NE(question, nullptr);
   EXPECT_EQ(answer(question, IDYES),
             widen("La copie est en cours, êtes vous sûr de vouloir annuler et quitter?"));
@@ -317,8 +322,9 @@ TEST_F(RunningProgram, HelpButtonShowsTheQuickHelpBox) {
   // While the box is open the main window takes no input.
   EXPECT_FALSE(IsWindowEnabled(window_));
   PostMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-  ASSERT_TRUE(waitFor([&] { return IsWindow(box) ? nullptr : window_; }, 5000));
-  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return IsWindow(box) ? nullptr : window_; }, e2e::kHangCeilingMs));
+  EXPECT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
 }
 
 // The settings file in the profile folder, as the program names it.
@@ -340,8 +346,10 @@ TEST_F(RunningProgram, ParametresOpensThePreferencesAndEnregistrerSavesTheTicks)
   HWND panel = GetDlgItem(preferences, 38);
   ASSERT_NE(panel, nullptr);
   PostMessageW(GetDlgItem(panel, 39), BM_CLICK, 0, 0);
-  ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 5000));
-  EXPECT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 5000));
+  ASSERT_TRUE(
+      waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, e2e::kHangCeilingMs));
+  EXPECT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
   EXPECT_EQ(readBytes(file),
             "verif = ok\r\nspace = ok\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
   DeleteFileW(file.c_str());

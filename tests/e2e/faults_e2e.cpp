@@ -148,7 +148,7 @@ class FaultJob : public ::testing::Test {
     PostMessageW(GetDlgItem(bar_, 15), BM_CLICK, 0, 0);
   }
 
-  HWND waitForBox(const char* caption, int timeoutMs = 60000) {
+  HWND waitForBox(const char* caption, int timeoutMs = e2e::kHangCeilingMs) {
     return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
@@ -157,7 +157,7 @@ class FaultJob : public ::testing::Test {
     bool shown = false;
     std::wstring text;
   };
-  Box answerBox(const char* caption, int timeoutMs = 60000) {
+  Box answerBox(const char* caption, int timeoutMs = e2e::kHangCeilingMs) {
     Box box;
     HWND hwnd = waitForBox(caption, timeoutMs);
     if (!hwnd) return box;
@@ -172,7 +172,7 @@ class FaultJob : public ::testing::Test {
                  return IsWindowEnabled(window_) && IsWindowEnabled(GetDlgItem(bar_, 15)) ? window_
                                                                                           : nullptr;
                },
-               20000) != nullptr;
+               e2e::kHangCeilingMs) != nullptr;
   }
 
   static std::wstring endText(std::size_t failed) {
@@ -256,7 +256,8 @@ TEST_F(FaultJob, ADestinationMovedAwayDuringTheCopyEndsItWithinSecondsAndTheNext
   fs::create_directories(destination);
   start();
   startJob(destination);
-  ASSERT_TRUE(waitFor([&] { return fs::exists(target / L"d3") ? window_ : nullptr; }, 30000))
+  ASSERT_TRUE(
+      waitFor([&] { return fs::exists(target / L"d3") ? window_ : nullptr; }, e2e::kHangCeilingMs))
       << "the copy never reached its fourth folder";
   const fs::path moved = root_ / L"Ailleurs";
   bool wasMoved = false;
@@ -266,7 +267,7 @@ TEST_F(FaultJob, ADestinationMovedAwayDuringTheCopyEndsItWithinSecondsAndTheNext
   }
   ASSERT_TRUE(wasMoved) << "error " << GetLastError();
   const ULONGLONG movedAt = GetTickCount64();
-  HWND doneBox = waitForBox("Copie", 30000);
+  HWND doneBox = waitForBox("Copie", e2e::kHangCeilingMs);
   ASSERT_NE(doneBox, nullptr) << "no end-of-copy box";
   // The rest of the copy (well over half of 2,400 files) would take longer.
   const ULONGLONG endedIn = GetTickCount64() - movedAt;
@@ -348,7 +349,8 @@ TEST_F(FaultJob, KilledDuringALargeFileOrManySmallOnesTheSameJobThenCompletes) {
 
     start();
     startJob(destination);
-    const bool caught = waitFor([&] { return c.caught(target) ? window_ : nullptr; }, 60000);
+    const bool caught =
+        waitFor([&] { return c.caught(target) ? window_ : nullptr; }, e2e::kHangCeilingMs);
     stop();
     ASSERT_TRUE(caught) << "the copy was never caught in the middle";
     if (fs::exists(source_ / L"grand.bin")) {

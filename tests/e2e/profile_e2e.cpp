@@ -117,7 +117,7 @@ class ProfileJob : public ::testing::Test {
 
   void click(int control) { PostMessageW(GetDlgItem(bar_, control), BM_CLICK, 0, 0); }
 
-  HWND waitForBox(const char* caption, int timeoutMs = 60000) {
+  HWND waitForBox(const char* caption, int timeoutMs = e2e::kHangCeilingMs) {
     return e2e::waitForBox(process_.dwProcessId, widen(caption), timeoutMs);
   }
 
@@ -143,13 +143,13 @@ class ProfileJob : public ::testing::Test {
             }
             return static_cast<HWND>(nullptr);
           },
-          60000);
+          e2e::kHangCeilingMs);
       if (!box) break;
       const bool question = caption == widen("Vérification");
       seen.emplace_back(caption, answer(box, question ? IDYES : IDOK));
       if (caption == widen("Contrôle")) break;
     }
-    waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000);
+    waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs);
     return seen;
   }
 
@@ -243,12 +243,13 @@ TEST_F(ProfileJob, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSaveIsT
     HWND save = waitFor([&] { return GetDlgItem(GetDlgItem(preferences, 38), 39); });
     ASSERT_NE(save, nullptr);
     PostMessageW(save, BM_CLICK, 0, 0);
-    HWND box = waitForBox("Erreur!", 20000);
+    HWND box = waitForBox("Erreur!", e2e::kHangCeilingMs);
     ASSERT_NE(box, nullptr) << "the failed save was not told";
     EXPECT_EQ(answer(box, IDOK), widen(kSaveFailure));
     EXPECT_TRUE(IsWindow(preferences));
     PostMessageW(preferences, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 5000));
+    ASSERT_TRUE(
+        waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, e2e::kHangCeilingMs));
     other.reset();
     if (fault == Fault::folder) {
       EXPECT_TRUE(fs::is_directory(settings_));
@@ -293,7 +294,7 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
   HWND done = waitForBox("Copie");
   ASSERT_NE(done, nullptr);
   answer(done, IDOK);
-  HWND question = waitForBox("Vérification", 20000);
+  HWND question = waitForBox("Vérification", e2e::kHangCeilingMs);
   ASSERT_NE(question, nullptr);
   answer(question, IDYES);
   HWND verdict = waitForBox("Contrôle");
@@ -303,7 +304,8 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
 
   // Without a profile folder the shell names none, and both files live in
   // the program's current folder: the save lands there, and says nothing.
-  ASSERT_TRUE(waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, 10000));
+  ASSERT_TRUE(
+      waitFor([&] { return IsWindowEnabled(window_) ? window_ : nullptr; }, e2e::kHangCeilingMs));
   click(17);
   const std::wstring title = widen("Ravelund Préférences");
   HWND preferences = waitFor([&] { return findWindowOf(process_.dwProcessId, nullptr, title); });
@@ -312,7 +314,8 @@ TEST_F(ProfileJob, WithoutItsProfileFolderTheJobRunsAndTheFilesLiveInTheCurrentF
   ASSERT_NE(save, nullptr);
   for (const int option : {34, 36}) SendMessageW(GetDlgItem(preferences, option), BM_CLICK, 0, 0);
   PostMessageW(save, BM_CLICK, 0, 0);
-  ASSERT_TRUE(waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, 10000));
+  ASSERT_TRUE(
+      waitFor([&] { return IsWindow(preferences) ? nullptr : window_; }, e2e::kHangCeilingMs));
   EXPECT_EQ(readBytes(current_ / L"ravelund.ini"),
             "verif = ok\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
   EXPECT_EQ(journalLines(current_ / L"ravelundlog.ini").at(0).rfind("Journal créé le : ", 0), 0u);

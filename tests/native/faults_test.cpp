@@ -173,7 +173,8 @@ class FaultJobTest : public testsupport::ProgramTest {
 
   // Lets the program's timers run until `count` boxes with this caption have
   // been shown.
-  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = platform::headless::kHangCeilingMs) {
+  bool runUntilBox(const std::string& caption, std::size_t count = 1,
+                   int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (boxesCaptioned(caption).size() < count) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -184,7 +185,8 @@ class FaultJobTest : public testsupport::ProgramTest {
   }
 
   // Runs the program's timers until `condition` holds; false on timeout.
-  bool runUntil(const std::function<bool()>& condition, int timeoutMs = platform::headless::kHangCeilingMs) {
+  bool runUntil(const std::function<bool()>& condition,
+                int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!condition()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
@@ -195,8 +197,8 @@ class FaultJobTest : public testsupport::ProgramTest {
   }
 
   bool finishJob(std::size_t verdicts = 1) {
-    return runUntilBox("Contrôle", verdicts) && platform::testing::waitAllThreads(platform::headless::kHangCeilingMs) &&
-           hl::waitIdle();
+    return runUntilBox("Contrôle", verdicts) &&
+           platform::testing::waitAllThreads(platform::headless::kHangCeilingMs) && hl::waitIdle();
   }
 
   static std::string endText(std::size_t failed) {

@@ -516,8 +516,7 @@ TEST_F(JobCostTest, AScannedSourceIsWalkedOnceBeforeTheCopyAndTheTargetNeverDuri
   ASSERT_TRUE(hl::waitSettled());
   // One pass both counts and sizes.
   EXPECT_EQ(platform::testing::listingCount() - listings, kSourceFolders);
-  EXPECT_EQ(hl::control(app::kSourceInfoLine).text,
-            " 8 Eléments à copier, sous-dossiers inclus");
+  EXPECT_EQ(hl::control(app::kSourceInfoLine).text, " 8 Eléments à copier, sous-dossiers inclus");
   const std::int64_t size = 70000 + 4 + 3000 + (3 << 20);
   EXPECT_EQ(app::appState().sourceTotalSize, size);
 
@@ -589,7 +588,8 @@ TEST_F(JobCostTest, ChoosingADestinationLeavesTheWindowAnsweringWhileItsDiskIsSl
   EXPECT_EQ(fields[0].text, "Support Id :  /");
   EXPECT_EQ(fields[3].text, "Espace disponible : " + app::appState().volumeFreeText);
   EXPECT_EQ(hl::control(app::kSourceInfoLine).text, "Taille totale du dossier en octets : 73004");
-  const std::string verdict = "L'espace disponible pour recevoir la copie du dossier est suffisant.";
+  const std::string verdict =
+      "L'espace disponible pour recevoir la copie du dossier est suffisant.";
   EXPECT_EQ(app::appState().statusText.get(), verdict);
   const auto lines = journalLines();
   ASSERT_EQ(lines.size(), 4u);
@@ -679,8 +679,8 @@ TEST_F(JobCancelTest, QuittingWhileTheVerificationShowsTheJournalEndsCleanly) {
   typePaths(source_.string() + "/", destination_.string() + "/");
   hl::pressControl(app::kStartButton);
   ASSERT_TRUE(runUntilBox("Contrôle"));
-  ASSERT_TRUE(platform::pumpUntil([] { return hl::window(app::kJournalWindow).open; },
-                                  hl::kHangCeilingMs));
+  ASSERT_TRUE(
+      platform::pumpUntil([] { return hl::window(app::kJournalWindow).open; }, hl::kHangCeilingMs));
   // The main window is disabled; the system can still ask it to close.
   ASSERT_FALSE(hl::window(app::kMainWindow).enabled);
   platform::postClose(app::kMainWindow);

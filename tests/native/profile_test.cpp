@@ -394,7 +394,8 @@ class ProfileJobTest : public testsupport::ProgramTest {
     EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
   }
 
-  bool runUntilBox(const std::string& caption, std::size_t count = 1, int timeoutMs = platform::headless::kHangCeilingMs) {
+  bool runUntilBox(const std::string& caption, std::size_t count = 1,
+                   int timeoutMs = platform::headless::kHangCeilingMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (boxesCaptioned(caption).size() < count) {
       if (std::chrono::steady_clock::now() > deadline) return false;

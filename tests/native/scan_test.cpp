@@ -76,8 +76,8 @@ TEST_F(ScanTest, ShowsItsStatusWhileCountingAndClearsItAfter) {
   for (const auto& draw : hl::draws()) {
     if (draw.kind == hl::DrawRecord::kText && draw.y == 280) statusTexts.push_back(draw.text);
   }
-  EXPECT_EQ(statusTexts, (std::vector<std::string>{
-                             "Calcul du nombre d'éléments du dossier sélectionné", ""}));
+  EXPECT_EQ(statusTexts,
+            (std::vector<std::string>{"Calcul du nombre d'éléments du dossier sélectionné", ""}));
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
 }
 
@@ -221,7 +221,8 @@ TEST_F(FreeSpaceTest, ASourceThatFitsPassesAndIsJournalled) {
   EXPECT_FALSE(freeText.empty());
   EXPECT_EQ(freeText.find_first_not_of("0123456789"), std::string::npos);
   EXPECT_TRUE(hl::boxes().empty());
-  const std::string verdict = "L'espace disponible pour recevoir la copie du dossier est suffisant.";
+  const std::string verdict =
+      "L'espace disponible pour recevoir la copie du dossier est suffisant.";
   EXPECT_EQ(app::appState().statusText.get(), verdict);
 
   const auto lines = journal::readJournalLines();
