@@ -1,8 +1,9 @@
 // The real main window, built by the program's start-up in this process and
 // looked at through the Win32 API, as Windows itself shows it.
+#include <windows.h>
+
 #include <commctrl.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <atomic>
 #include <string>
@@ -177,8 +178,7 @@ TEST(ProgramResources, ManifestAsksForCommonControlsSix) {
   EXPECT_NE(manifest.find("processorArchitecture=\"amd64\" publicKeyToken=\"6595b64144ccf1df\" "
                           "language=\"*\""),
             std::string::npos);
-  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)),
-            nullptr)  // RT_GROUP_ICON
+  EXPECT_NE(FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14)), nullptr)  // RT_GROUP_ICON
       << "the program icon";
 }
 
@@ -250,9 +250,9 @@ TEST_F(MainWindowOnWindows, PathFieldsAndInformationLinesHaveTheirColours) {
     EXPECT_EQ(GetTextColor(dc), RGB(227, 225, 225));
     EXPECT_EQ(GetBkColor(dc), RGB(93, 153, 223));
   }
-  const HBRUSH brush =
-      reinterpret_cast<HBRUSH>(SendMessageW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                            reinterpret_cast<LPARAM>(GetDlgItem(window, 8))));
+  const HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageW(
+      window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+      reinterpret_cast<LPARAM>(GetDlgItem(window, 8))));
   EXPECT_EQ(GetBkColor(dc), RGB(74, 145, 214));
   LOGBRUSH description{};
   ASSERT_TRUE(GetObjectW(brush, sizeof description, &description));
@@ -272,8 +272,8 @@ TEST_F(MainWindowOnWindows, StatusBarHasFourFieldsOfTheRightWidths) {
   EXPECT_EQ(edges[1] - edges[0], 163);
   EXPECT_EQ(edges[2] - edges[1], 163);
   EXPECT_EQ(edges[3] - edges[2], 163);
-  const char* texts[] = {
-      "Support Id : ", "Partition : ", "Capacité Totale : ", "Espace disponible : "};
+  const char* texts[] = {"Support Id : ", "Partition : ", "Capacité Totale : ",
+                         "Espace disponible : "};
   for (int field = 0; field < 4; ++field) {
     wchar_t buffer[256] = {};
     const LRESULT result = SendMessageW(status, SB_GETTEXTW, static_cast<WPARAM>(field),
@@ -342,8 +342,8 @@ TEST_F(MainWindowOnWindows, ScanCountsIntoTheSourceLineFromItsThread) {
   CreateDirectoryW(root.c_str(), nullptr);
   CreateDirectoryW((root + L"\\vide").c_str(), nullptr);
   CreateDirectoryW((root + L"\\plein").c_str(), nullptr);
-  const std::wstring files[] = {L"\\a",        L"\\b",        L"\\c",       L"\\plein\\1",
-                                L"\\plein\\2", L"\\plein\\3", L"\\plein\\4"};
+  const std::wstring files[] = {L"\\a", L"\\b", L"\\c", L"\\plein\\1", L"\\plein\\2",
+                                L"\\plein\\3", L"\\plein\\4"};
   for (const auto& name : files) {
     HANDLE file = CreateFileW((root + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
