@@ -5,7 +5,7 @@
 #   scripts/wine-run.sh PROGRAM.exe [ARGUMENT...]
 #
 # The program's exit code is passed through; 124 means it ran out of time
-# (RAVELUND_WINE_TIMEOUT seconds, default 240), and a crash that Wine reports
+# (RAVELUND_WINE_TIMEOUT seconds, default 880), and a crash that Wine reports
 # is never an exit code of 0. Arguments that are absolute
 # paths of existing files or folders are handed over in their Windows form
 # (Z:\...), as a Windows program expects them. Console programs need no
@@ -36,7 +36,7 @@ if ! ravelund_wine_in_session; then
 fi
 ravelund_wine_start_server || exit 125
 
-limit="${RAVELUND_WINE_TIMEOUT:-240}"
+limit="${RAVELUND_WINE_TIMEOUT:-880}"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
 

@@ -385,7 +385,8 @@ TEST_F(CopyTest, AFileWrittenWhileItIsCopiedIsNotReportedAsCopied) {
       },
       0);
   ASSERT_NE(thread, 0);
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
   std::vector<std::string> temporary;
   while (std::chrono::steady_clock::now() < deadline) {
     temporary = temporaryFilesIn(target_);
@@ -452,7 +453,8 @@ TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
   ASSERT_NE(thread, 0);
   // Wait until the copy is well into the file.
   std::vector<std::string> temporary;
-  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
   while (std::chrono::steady_clock::now() < deadline) {
     temporary = temporaryFilesIn(target_);
     if (!temporary.empty() &&

@@ -509,7 +509,8 @@ class ChangingSourceTest : public ::testing::Test {
         },
         0);
     EXPECT_NE(thread, 0);
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
     for (;;) {
       const auto temporary = temporaryFilesBelow(target_);
       std::error_code ignored;
@@ -666,7 +667,8 @@ class KilledCopyTest : public FaultJobTest {
       copyjob::copyFolderTree(source, target, "*.*", kAllFlags);
       ::_exit(0);
     }
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
     bool killed = false;
     while (std::chrono::steady_clock::now() < deadline) {
       int status = 0;

@@ -255,7 +255,8 @@ TEST_P(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile
     GetFileAttributesExW(wide(target_ + "\\" + name).c_str(), GetFileExInfoStandard, &data);
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   };
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangCeilingMs);
   while (std::chrono::steady_clock::now() < deadline) {
     temporary = temporaryFilesIn(target_);
     if (!temporary.empty() && sizeOf(temporary[0]) >= 2 * platform::kCopyChunkBytes) break;
@@ -657,7 +658,8 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
       },
       0);
   ASSERT_NE(thread, 0);
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangCeilingMs);
   while (attributesOf(target_ + "\\d2") == INVALID_FILE_ATTRIBUTES &&
          std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(1ms);
@@ -721,7 +723,8 @@ TEST_P(CopyTreeTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndHonestFai
       },
       0);
   ASSERT_NE(thread, 0);
-  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHangCeilingMs);
   int foldersArrived = 0;
   while (foldersArrived < 3 && std::chrono::steady_clock::now() < deadline) {
     foldersArrived = 0;
