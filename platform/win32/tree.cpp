@@ -450,13 +450,9 @@ TreeOutcome<FileCopy> ownCopy(win32::Handle in, const SourceStamp& stamp,
   return outcome(result, result == FileCopy::failed ? error : 0);
 }
 
-}  // namespace
-
-TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
-                                    bool replaceProtected) {
-  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
-  const std::wstring sourcePath = longPath(source);
-  const std::wstring targetPath = longPath(target);
+// The copy of one file, both paths in their long form.
+TreeOutcome<FileCopy> copyWide(const std::wstring& sourcePath, const std::wstring& targetPath,
+                               bool replaceProtected) {
   // Other programs may read the file meanwhile, but not write it: a file being
   // written cannot be copied whole, and is not reported as copied.
   win32::Handle in(CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -475,6 +471,48 @@ TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view ta
   return throughSystem ? copyThroughSystem(std::move(in), stamp, sourcePath, folder, targetPath,
                                            replaceProtected)
                        : ownCopy(std::move(in), stamp, folder, targetPath, replaceProtected);
+}
+
+}  // namespace
+
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    bool replaceProtected) {
+  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
+  return copyWide(longPath(source), longPath(target), replaceProtected);
+}
+
+// The Win32 backend holds no folder open: the folder's long path.
+struct TargetFolder::State {
+  std::wstring folder;  // ending with a backslash
+};
+
+TargetFolder::~TargetFolder() { close(); }
+
+void TargetFolder::close() {
+  delete state_;
+  state_ = nullptr;
+}
+
+TreeOutcome<FolderCreation> TargetFolder::create(std::string_view path) {
+  close();
+  const TreeOutcome<FolderCreation> creation = createFolder(path);
+  if (creation == FolderCreation::failed) return creation;
+  state_ = new State;
+  state_->folder = longPath(path);
+  if (state_->folder.back() != L'\\') state_->folder += L'\\';
+  return creation;
+}
+
+TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::string_view sourceName,
+                                    TargetFolder& targetFolder, std::string_view targetName,
+                                    bool replaceProtected) {
+  const FolderListing::State* listing = sourceFolder.state();
+  const TargetFolder::State* target = targetFolder.state();
+  if (listing == nullptr || target == nullptr || sourceName.empty() || targetName.empty()) {
+    return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
+  }
+  return copyWide(listing->folder + widen(sourceName), target->folder + widen(targetName),
+                  replaceProtected);
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
@@ -540,6 +578,7 @@ namespace win32::testing {
 void useCopyBranch(CopyBranch branch) { copyBranch.store(branch); }
 int systemCopies() { return systemCopyCount.load(); }
 }  // namespace win32::testing
+
 
 // Wide-API listings already take the long-path form; nothing to keep per branch.
 struct ListingBranch::State {};
