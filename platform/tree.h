@@ -93,8 +93,10 @@ class FolderListing {
 // While one exists on a thread, the listings that thread opens reuse the
 // folders of the branch being walked: a folder is opened relative to its
 // nearest open ancestor, as `find` does, instead of from the root each time,
-// which keeps a walk of a very deep tree linear. A walk or a copy creates one
-// for its length; without one, each listing opens its folder by its full path.
+// which keeps a walk of a very deep tree linear (POSIX); and the identity of
+// each folder listed asks its volume once per walk, not once per folder
+// (Win32). A walk or a copy creates one for its length; without one, each
+// listing opens its folder by its full path and asks its volume each time.
 class ListingBranch {
  public:
   ListingBranch();
