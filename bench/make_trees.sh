@@ -4,11 +4,13 @@
 #   small/  20,000 files of 1 to 16 KiB in 200 folders of 100
 #   large/  3 files of 300 MiB each (RAVELUND_BENCH_LARGE_MIB changes the size)
 #   deep/   a chain of 2,000 folders, a small file every 100 levels and at the bottom
+#   big/    100,000 files of 1 to 4 KiB in 100 folders of 100 folders of 10
+#           (made only when asked for by name)
 #
 # File contents are pseudo-random (not sparse, not compressible). A tree that
 # is already there is kept; delete the folder to make it again.
 #
-#   bench/make_trees.sh [FOLDER]
+#   bench/make_trees.sh [FOLDER [TREE...]]   (default: small large deep)
 set -euo pipefail
 
 trees="${1:-/tmp/ravelund-bench/trees}"
@@ -20,13 +22,16 @@ if ! command -v python3 >/dev/null; then
   exit 1
 fi
 
-python3 - "$trees" "$large_mib" <<'PYTHON'
+shift || true
+wanted="${*:-small large deep}"
+
+python3 - "$trees" "$large_mib" "$wanted" <<'PYTHON'
 import os
 import random
 import shutil
 import sys
 
-trees, large_mib = sys.argv[1], int(sys.argv[2])
+trees, large_mib, wanted = sys.argv[1], int(sys.argv[2]), sys.argv[3].split()
 rng = random.Random(20240601)
 pool = os.urandom(1 << 20) * 2  # contents are slices of this pool
 
@@ -69,7 +74,24 @@ def make_deep(top):
     os.close(here)
 
 
-for name, make in (("small", make_small), ("large", make_large), ("deep", make_deep)):
+def make_big(top):
+    big_rng = random.Random(100000)
+    big_pool = pool[: 1 << 17]
+    for a in range(100):
+        for b in range(100):
+            path = os.path.join(top, f"d{a:02d}", f"d{b:02d}")
+            os.makedirs(path, exist_ok=True)
+            for c in range(10):
+                size = big_rng.randint(1024, 4096)
+                start = big_rng.randint(0, len(big_pool) // 2)
+                with open(os.path.join(path, f"f{c}.dat"), "wb") as out:
+                    out.write(big_pool[start:start + size])
+
+
+for name, make in (("small", make_small), ("large", make_large), ("deep", make_deep),
+                   ("big", make_big)):
+    if name not in wanted:
+        continue
     top = os.path.join(trees, name)
     if os.path.exists(top):
         print(f"make_trees.sh: {top} already there")

@@ -26,6 +26,8 @@
 #                             the Wine rows are left out when it does not exist
 #   RAVELUND_BENCH_RUNS       runs per native figure (default 3)
 #   RAVELUND_BENCH_WINE_RUNS  runs per Wine figure (default 3)
+#   RAVELUND_BENCH_TREES      the trees timed (default "small large deep"; "big"
+#                             adds 100,000 files of 1 to 4 KiB in 10,100 folders)
 #   RAVELUND_BENCH_WINE_TREES the trees timed under Wine (default "small large":
 #                             both programs take more than 5 minutes to copy
 #                             the 2,000-level tree under Wine)
@@ -101,7 +103,9 @@ if [[ -n "$windows" ]]; then
   ravelund_wine_start_server || exit 1
 fi
 
-"$root/bench/make_trees.sh" "$trees" || exit 1
+bench_trees="${RAVELUND_BENCH_TREES:-small large deep}"
+# shellcheck disable=SC2086  # one argument per tree
+"$root/bench/make_trees.sh" "$trees" $bench_trees || exit 1
 mkdir -p "$out"
 
 # ---- Measuring -------------------------------------------------------------------
@@ -153,8 +157,14 @@ row() {  # tree, what, our seconds, our MiB, tool, tool seconds, tool MiB
   printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' "$1" "$2" "$3" "$4" "$5" "$6" "$7" "$ratio"
 }
 
-copy_out="$out/copy"
-clear_out='rm -rf "$copy_out"'
+# Every timed copy goes into a folder that never existed, and no copy is
+# deleted before the last run: right after a big tree is deleted, ext4 without
+# a journal makes every file created pay for skipping the recently deleted
+# inodes (cp -r once took 43 s instead of 4), which would bill one tool for
+# the other's clean-up.
+copies=0
+copy_out=""
+fresh_out='copies=$((copies + 1)); copy_out="$out/copy-$copies"; wine_target="$(windows_path "$copy_out")"'
 q() { printf '%q ' "$@"; }  # a command as one string for eval
 
 echo
@@ -167,10 +177,10 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*
 echo
 printf '%-6s %-14s %8s %9s   %-14s %8s %9s   %6s\n' \
   tree ours seconds MiB tool seconds MiB ratio
-for tree in small large deep; do
+for tree in $bench_trees; do
   source_tree="$trees/$tree"
-  compare "$clear_out" "$(q cp -r "$source_tree" "$copy_out")" \
-    "$(q "$native" copy "$source_tree" "$copy_out")"
+  compare "$fresh_out" "$(q cp -r "$source_tree") \"\$copy_out\"" \
+    "$(q "$native" copy "$source_tree") \"\$copy_out\""
   row "$tree" "copy" "$ours_s" "$ours_m" "cp -r" "$tool_s" "$tool_m"
 
   compare ":" "$(q find "$source_tree") | wc -l" "$(q "$native" count "$source_tree")"
@@ -181,9 +191,9 @@ for tree in small large deep; do
 
   if [[ -n "$windows" && "$wine_trees" == *" $tree "* ]]; then
     wine_source="$(windows_path "$source_tree")"
-    wine_target="$(windows_path "$copy_out")"
-    runs=$wine_runs compare "$clear_out" "$wine_run $(q "$plain" copy "$wine_source" "$wine_target")" \
-      "$wine_run $(q "$windows" copy "$wine_source" "$wine_target")"
+    runs=$wine_runs compare "$fresh_out" \
+      "$wine_run $(q "$plain" copy "$wine_source") \"\$wine_target\"" \
+      "$wine_run $(q "$windows" copy "$wine_source") \"\$wine_target\""
     row "$tree" "wine copy" "$ours_s" "$ours_m" "plain copy" "$tool_s" "$tool_m"
     # The last run was ours: a figure of a copy that went wrong says so.
     diff -rq "$source_tree" "$copy_out" >/dev/null ||
@@ -196,7 +206,7 @@ for tree in small large deep; do
     row "$tree" "wine size" "$ours_s" "$ours_m" "plain walk" "$tool_s" "$tool_m"
   fi
 done
-rm -rf "$copy_out"
+rm -rf "$out"/copy-*
 
 if [[ -n "$windows" ]]; then
   empty="$(windows_path "$out/empty")"

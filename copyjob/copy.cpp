@@ -155,7 +155,9 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
     return level;
   }
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
-  const platform::FolderCreation creation = platform::createFolder(bareTarget);
+  // Held open while it is filled: its files are made relative to it.
+  platform::TargetFolder targetFolder;
+  const platform::FolderCreation creation = targetFolder.create(bareTarget);
   if (creation == platform::FolderCreation::failed) {
     failElement(copy, copy.sourcePath);
     targetVanished(copy);
@@ -197,7 +199,8 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
       continue;
     }
     const std::int64_t landedBefore = copy.landed != nullptr ? copy.landed->load() : 0;
-    switch (platform::copyWholeFile(sourceFile, targetFile, replaceProtected)) {
+    switch (platform::copyWholeFile(listing, entry.name, targetFolder, entry.name,
+                                    replaceProtected)) {
       case platform::FileCopy::copied:
         settleLanded(copy, landedBefore, entry.size);
         sameFold.push_back(entry.name);
@@ -254,6 +257,8 @@ int copyResolvedTree(const std::string& source, const std::string& target, std::
   // Depth first: each folder's files are copied while its listing is read,
   // then its sub-folders one after the other.
   copy.topTarget = copy.targetPath;
+  // Each source folder is opened relative to its parent, held open.
+  const platform::ListingBranch branch;
   std::vector<Level> levels;
   levels.push_back(copyOneFolder(copy, levels));
   if (!goesOn(copy, levels)) return copy.stopped ? 0 : copy.result;

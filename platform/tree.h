@@ -85,6 +85,7 @@ class FolderListing {
   bool identity(PathIdentity& identity) const;
 
   struct State;  // backend-defined
+  const State* state() const { return state_; }
 
  private:
   State* state_ = nullptr;
@@ -93,8 +94,10 @@ class FolderListing {
 // While one exists on a thread, the listings that thread opens reuse the
 // folders of the branch being walked: a folder is opened relative to its
 // nearest open ancestor, as `find` does, instead of from the root each time,
-// which keeps a walk of a very deep tree linear. A walk creates one for its
-// length; without one, each listing opens its folder by its full path.
+// which keeps a walk of a very deep tree linear (POSIX); and the identity of
+// each folder listed asks its volume once per walk, not once per folder
+// (Win32). A walk or a copy creates one for its length; without one, each
+// listing opens its folder by its full path and asks its volume each time.
 class ListingBranch {
  public:
   ListingBranch();
@@ -140,6 +143,38 @@ TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view ta
                                     bool replaceProtected = false);
 
 inline constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
+
+// A target folder held open while it is filled, so that the files copied into
+// it are created, renamed and removed relative to it rather than by their full
+// paths (POSIX; the Win32 backend keeps the path).
+class TargetFolder {
+ public:
+  TargetFolder() = default;
+  ~TargetFolder();
+  TargetFolder(const TargetFolder&) = delete;
+  TargetFolder& operator=(const TargetFolder&) = delete;
+
+  // Creates one folder level as createFolder does and, unless that failed,
+  // holds the folder open.
+  TreeOutcome<FolderCreation> create(std::string_view path);
+  void close();
+
+  struct State;  // backend-defined
+  State* state() { return state_; }
+
+ private:
+  State* state_ = nullptr;
+};
+
+// copyWholeFile for the entry `sourceName` of the open listing `sourceFolder`,
+// copied to `targetName` inside `targetFolder`, with the same promises. The
+// folder held open is looked up again by its path at least every quarter of a
+// second: once the path no longer leads to it (removed, moved, replaced, its
+// volume unmounted), this copy and every later one into it fail, as copies by
+// path would.
+TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::string_view sourceName,
+                                    TargetFolder& targetFolder, std::string_view targetName,
+                                    bool replaceProtected = false);
 
 // The temporary files of copyWholeFile are named "~ravelund-" + 16 lower-case
 // hexadecimal digits + ".tmp", so a run that was killed in the middle of a file

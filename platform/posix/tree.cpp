@@ -465,50 +465,45 @@ bool sameContentsStamp(const struct stat& before, const struct stat& after) {
 
 }  // namespace
 
-TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
-                                    [[maybe_unused]] bool replaceProtected) {
-  // A rename replaces a file whatever its permissions: nothing to reset here.
-  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ENOENT);
-  // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
-  const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (in < 0) return outcome(FileCopy::failed, errno);
-  struct stat info {};
+namespace {
+
+// Checks the source just opened as `in` (closed here when it cannot be
+// copied) and reads its size and times; 0, or the error number.
+int prepareSource(int in, struct stat& info) {
   if (fstat(in, &info) != 0) {
     const int error = errno;
     ::close(in);
-    return outcome(FileCopy::failed, error);
+    return error;
   }
   if (!S_ISREG(info.st_mode)) {
     ::close(in);
-    return outcome(FileCopy::failed, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    return S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
   }
   if (static_cast<std::uint64_t>(info.st_size) > kCopyChunkBytes) {
     posix_fadvise(in, 0, 0, POSIX_FADV_SEQUENTIAL);
   }
+  return 0;
+}
 
-  // The temporary file goes into the target's own folder, so the final rename
-  // stays within one file system and replaces the target in one step. The
-  // folder is held open: the temporary file is made, renamed and, on failure,
-  // removed in that very folder, even when it was moved meanwhile.
-  const std::size_t slash = target.rfind('/');
-  const std::string folder(slash == std::string_view::npos ? "." : target.substr(0, slash + 1));
-  const std::string name(slash == std::string_view::npos ? target : target.substr(slash + 1));
-  errno = 0;
-  const int folderFd = name.empty() ? -1 : openPlace(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
-  int error = folderFd < 0 ? (errno != 0 ? errno : EISDIR) : 0;
+// The copy of the open source `in` (closed here) to `name` inside the folder
+// held as `folderFd`, named `folder` (with its trailing '/') for the watch of
+// a large file. The temporary file is made, renamed and, on failure, removed
+// in that very folder, even when it was moved meanwhile.
+TreeOutcome<FileCopy> copyIntoFolder(int in, const struct stat& info, int folderFd,
+                                     const std::string& folder, const char* name) {
   // Created with the source's permissions (less the umask, as any new file):
   // a read-only source gives a read-only copy, yet the open handle may write.
   const mode_t mode = info.st_mode & 0777;
   std::string temporary;
   int out = -1;
-  for (int attempt = 0; attempt < 16 && out < 0 && folderFd >= 0; ++attempt) {
+  int error = 0;
+  for (int attempt = 0; attempt < 16 && out < 0; ++attempt) {
     temporary = temporaryName();
     out = openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (out < 0) error = errno;
     if (out < 0 && errno != EEXIST) break;
   }
   if (out < 0) {
-    if (folderFd >= 0) ::close(folderFd);
     ::close(in);
     return outcome(FileCopy::failed, error);
   }
@@ -545,14 +540,134 @@ TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view ta
     result = FileCopy::failed;
     error = errno;
   }
-  if (result == FileCopy::copied &&
-      renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
+  if (result == FileCopy::copied && renameat(folderFd, temporary.c_str(), folderFd, name) != 0) {
     result = FileCopy::failed;
     error = errno;
   }
   if (result != FileCopy::copied) unlinkat(folderFd, temporary.c_str(), 0);
-  ::close(folderFd);
   return outcome(result, result == FileCopy::failed ? error : 0);
+}
+
+}  // namespace
+
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    [[maybe_unused]] bool replaceProtected) {
+  // A rename replaces a file whatever its permissions: nothing to reset here.
+  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ENOENT);
+  // O_NONBLOCK keeps a FIFO from blocking the open; only regular files go on.
+  const int in = openPlace(source, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (in < 0) return outcome(FileCopy::failed, errno);
+  struct stat info {};
+  if (const int error = prepareSource(in, info); error != 0) {
+    return outcome(FileCopy::failed, error);
+  }
+
+  // The temporary file goes into the target's own folder, so the final rename
+  // stays within one file system and replaces the target in one step.
+  const std::size_t slash = target.rfind('/');
+  const std::string folder(slash == std::string_view::npos ? "." : target.substr(0, slash + 1));
+  const std::string name(slash == std::string_view::npos ? target : target.substr(slash + 1));
+  errno = 0;
+  const int folderFd = name.empty() ? -1 : openPlace(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) {
+    const int error = errno != 0 ? errno : EISDIR;
+    ::close(in);
+    return outcome(FileCopy::failed, error);
+  }
+  const TreeOutcome<FileCopy> result = copyIntoFolder(in, info, folderFd, folder, name.c_str());
+  ::close(folderFd);
+  return result;
+}
+
+// A target folder held open as a path-only descriptor, with what it was when
+// it was opened, to tell when its path leads elsewhere.
+struct TargetFolder::State {
+  int fd = -1;
+  std::string path;  // ending with '/'
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::chrono::steady_clock::time_point looked;
+  bool gone = false;
+};
+
+TargetFolder::~TargetFolder() { close(); }
+
+void TargetFolder::close() {
+  if (state_ == nullptr) return;
+  if (state_->fd >= 0) ::close(state_->fd);
+  delete state_;
+  state_ = nullptr;
+}
+
+TreeOutcome<FolderCreation> TargetFolder::create(std::string_view path) {
+  close();
+  const TreeOutcome<FolderCreation> creation = createFolder(path);
+  if (creation == FolderCreation::failed) return creation;
+  state_ = new State;
+  state_->path = path;
+  if (state_->path.back() != '/') state_->path += '/';
+  state_->fd = openPlace(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  struct stat info {};
+  if (state_->fd >= 0 && fstat(state_->fd, &info) == 0) {
+    state_->device = info.st_dev;
+    state_->inode = info.st_ino;
+  } else if (state_->fd >= 0) {
+    ::close(state_->fd);
+    state_->fd = -1;
+  }
+  state_->looked = std::chrono::steady_clock::now();
+  return creation;
+}
+
+namespace {
+
+// False once the folder's path no longer leads to the folder held open;
+// looked at by path at most every quarter of a second.
+bool stillAtItsPath(TargetFolder::State& folder) {
+  if (folder.gone) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - folder.looked < std::chrono::milliseconds(250)) return true;
+  folder.looked = now;
+  struct stat info {};
+  if (!statPlace(folder.path, info, 0) || info.st_dev != folder.device ||
+      info.st_ino != folder.inode) {
+    folder.gone = true;
+  }
+  return !folder.gone;
+}
+
+}  // namespace
+
+TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::string_view sourceName,
+                                    TargetFolder& targetFolder, std::string_view targetName,
+                                    [[maybe_unused]] bool replaceProtected) {
+  const FolderListing::State* listing = sourceFolder.state();
+  TargetFolder::State* target = targetFolder.state();
+  if (listing == nullptr || target == nullptr || sourceName.empty() || targetName.empty()) {
+    return outcome(FileCopy::failed, ENOENT);
+  }
+  if (target->fd >= 0 && !stillAtItsPath(*target)) return outcome(FileCopy::failed, ENOENT);
+  const std::string source(sourceName);
+  const int in = openat(dirfd(listing->dir), source.c_str(),
+                        O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (in < 0) return outcome(FileCopy::failed, errno);
+  struct stat info {};
+  if (const int error = prepareSource(in, info); error != 0) {
+    return outcome(FileCopy::failed, error);
+  }
+  const std::string name(targetName);
+  if (target->fd >= 0) return copyIntoFolder(in, info, target->fd, target->path, name.c_str());
+  // The folder made or found could not be held open: by its path, as ever.
+  errno = 0;
+  const int folderFd = openPlace(target->path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) {
+    const int error = errno != 0 ? errno : ENOENT;
+    ::close(in);
+    return outcome(FileCopy::failed, error);
+  }
+  const TreeOutcome<FileCopy> result = copyIntoFolder(in, info, folderFd, target->path, name.c_str());
+  ::close(folderFd);
+  return result;
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {

@@ -100,7 +100,113 @@ bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) 
   return true;
 }
 
+// The folder identity of a walk without a volume query per folder. The
+// volume's serial number (which GetFileInformationByHandle asks of the volume,
+// under Wine a round of requests through its mount manager) is asked once per
+// walk; each folder's own number comes from NtQueryInformationFile
+// (FileInternalInformation: under Wine read from the open descriptor, no
+// request). The volume is asked again only when the folder's volume sizes
+// (FileFsSizeInformation, read from the descriptor too) differ from those of
+// the volume asked last: a walk never enters a link, so on Windows it stays on
+// one volume, and under Wine a Unix mount inside the tree is noticed that way.
+struct InternalInformation {
+  LARGE_INTEGER indexNumber;
+};
+struct VolumeSizes {
+  LARGE_INTEGER totalUnits;
+  LARGE_INTEGER availableUnits;
+  ULONG sectorsPerUnit;
+  ULONG bytesPerSector;
+};
+struct StatusBlock {
+  union {
+    LONG status;
+    void* pointer;
+  };
+  ULONG_PTR information;
+};
+using QueryFile = LONG(WINAPI*)(HANDLE, StatusBlock*, void*, ULONG, int);
+constexpr int kFileInternalInformation = 6;
+constexpr int kFileFsSizeInformation = 3;
+
+struct NtQueries {
+  QueryFile file = nullptr;
+  QueryFile volume = nullptr;
+};
+
+const NtQueries& ntQueries() {
+  static const NtQueries queries = [] {
+    NtQueries found;
+    if (const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
+      found.file = reinterpret_cast<QueryFile>(
+          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
+      found.volume = reinterpret_cast<QueryFile>(
+          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryVolumeInformationFile")));
+    }
+    return found;
+  }();
+  return queries;
+}
+
+struct BranchVolume {
+  bool known = false;
+  std::uint64_t serial = 0;
+  VolumeSizes sizes{};
+};
+
+bool sameSizes(const VolumeSizes& a, const VolumeSizes& b) {
+  return a.totalUnits.QuadPart == b.totalUnits.QuadPart && a.sectorsPerUnit == b.sectorsPerUnit &&
+         a.bytesPerSector == b.bytesPerSector;
+}
+
+bool identityInWalk(std::wstring path, BranchVolume& volume, PathIdentity& identity) {
+  const NtQueries& nt = ntQueries();
+  if (nt.file == nullptr || nt.volume == nullptr) return identityByPath(path, identity, true);
+  if (path.size() > 7 && path.back() == L'\\') path.pop_back();
+  win32::Handle handle = openForIdentity(path);
+  if (!handle.valid()) return false;
+  StatusBlock io{};
+  InternalInformation internal{};
+  VolumeSizes sizes{};
+  if (nt.file(handle.get(), &io, &internal, sizeof internal, kFileInternalInformation) < 0 ||
+      nt.volume(handle.get(), &io, &sizes, sizeof sizes, kFileFsSizeInformation) < 0) {
+    handle.close();
+    return identityByPath(path, identity, true);
+  }
+  if (!volume.known || !sameSizes(volume.sizes, sizes)) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle.get(), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      return false;
+    }
+    volume.known = true;
+    volume.serial = info.dwVolumeSerialNumber;
+    volume.sizes = sizes;
+  }
+  identity.volume = volume.serial;
+  identity.file = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
+  return true;
+}
+
 }  // namespace
+
+// The walk in progress on this thread: its volume, asked once.
+struct ListingBranch::State {
+  BranchVolume volume;
+};
+
+namespace {
+thread_local ListingBranch::State* activeBranch = nullptr;
+}  // namespace
+
+ListingBranch::ListingBranch() : state_(new State), previous_(activeBranch) {
+  activeBranch = state_;
+}
+
+ListingBranch::~ListingBranch() {
+  activeBranch = previous_;
+  delete state_;
+}
 
 struct FolderListing::State {
   win32::FindHandle find;
@@ -454,13 +560,9 @@ TreeOutcome<FileCopy> ownCopy(win32::Handle in, const SourceStamp& stamp,
   return outcome(result, result == FileCopy::failed ? error : 0);
 }
 
-}  // namespace
-
-TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
-                                    bool replaceProtected) {
-  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
-  const std::wstring sourcePath = longPath(source);
-  const std::wstring targetPath = longPath(target);
+// The copy of one file, both paths in their long form.
+TreeOutcome<FileCopy> copyWide(const std::wstring& sourcePath, const std::wstring& targetPath,
+                               bool replaceProtected) {
   // Other programs may read the file meanwhile, but not write it: a file being
   // written cannot be copied whole, and is not reported as copied.
   win32::Handle in(CreateFileW(sourcePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -479,6 +581,48 @@ TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view ta
   return throughSystem ? copyThroughSystem(std::move(in), stamp, sourcePath, folder, targetPath,
                                            replaceProtected)
                        : ownCopy(std::move(in), stamp, folder, targetPath, replaceProtected);
+}
+
+}  // namespace
+
+TreeOutcome<FileCopy> copyWholeFile(std::string_view source, std::string_view target,
+                                    bool replaceProtected) {
+  if (source.empty() || target.empty()) return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
+  return copyWide(longPath(source), longPath(target), replaceProtected);
+}
+
+// The Win32 backend holds no folder open: the folder's long path.
+struct TargetFolder::State {
+  std::wstring folder;  // ending with a backslash
+};
+
+TargetFolder::~TargetFolder() { close(); }
+
+void TargetFolder::close() {
+  delete state_;
+  state_ = nullptr;
+}
+
+TreeOutcome<FolderCreation> TargetFolder::create(std::string_view path) {
+  close();
+  const TreeOutcome<FolderCreation> creation = createFolder(path);
+  if (creation == FolderCreation::failed) return creation;
+  state_ = new State;
+  state_->folder = longPath(path);
+  if (state_->folder.back() != L'\\') state_->folder += L'\\';
+  return creation;
+}
+
+TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::string_view sourceName,
+                                    TargetFolder& targetFolder, std::string_view targetName,
+                                    bool replaceProtected) {
+  const FolderListing::State* listing = sourceFolder.state();
+  const TargetFolder::State* target = targetFolder.state();
+  if (listing == nullptr || target == nullptr || sourceName.empty() || targetName.empty()) {
+    return outcome(FileCopy::failed, ERROR_PATH_NOT_FOUND);
+  }
+  return copyWide(listing->folder + widen(sourceName), target->folder + widen(targetName),
+                  replaceProtected);
 }
 
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
@@ -509,7 +653,9 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
 }
 
 bool FolderListing::identity(PathIdentity& identity) const {
-  return state_ != nullptr && identityByPath(state_->folder, identity, true);
+  if (state_ == nullptr) return false;
+  return activeBranch != nullptr ? identityInWalk(state_->folder, activeBranch->volume, identity)
+                                 : identityByPath(state_->folder, identity, true);
 }
 
 bool pathIdentity(std::string_view path, PathIdentity& identity) {
@@ -545,9 +691,5 @@ void useCopyBranch(CopyBranch branch) { copyBranch.store(branch); }
 int systemCopies() { return systemCopyCount.load(); }
 }  // namespace win32::testing
 
-// Wide-API listings already take the long-path form; nothing to keep per branch.
-struct ListingBranch::State {};
-ListingBranch::ListingBranch() = default;
-ListingBranch::~ListingBranch() = default;
 
 }  // namespace platform
