@@ -16,6 +16,7 @@
 #include "copyjob/path_text.h"
 #include "journal/journal.h"
 #include "platform/files.h"
+#include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -37,7 +38,7 @@ struct JobProgress {
   std::atomic<std::int64_t> targetBytes{-1};
   std::atomic<bool> freshMeasure{false};
   std::mutex mutex;
-  std::vector<std::string> failed;  // source paths the copy could not copy
+  std::vector<FailedElement> failed;  // what the copy could not copy, and why
 };
 
 std::shared_ptr<JobProgress>& currentJob() {
@@ -84,6 +85,13 @@ void showMeasuredProgress() {
   platform::redrawNow(app::kOverallProgressBar);
 }
 
+// The taskbar button shows the progress bar's percentage.
+void showTaskbarProgress() {
+  platform::setTaskbarProgress(platform::TaskbarProgress::normal,
+                               static_cast<int>(std::clamp<std::int64_t>(
+                                   platform::progressValue(app::kOverallProgressBar), 0, 100)));
+}
+
 void journalFailedStart() {
   settings::loadOptionFlags(app::appState().options);
   if (app::appState().options.log != 1) return;
@@ -113,7 +121,7 @@ void journalOpeningBlock() {
   journal::appendJournalLine("- Espace disponible = " + state.volumeFreeText);
 }
 
-std::vector<std::string> failedElements() {
+std::vector<FailedElement> failedElements() {
   JobProgress& job = *currentJob();
   std::lock_guard lock(job.mutex);
   return job.failed;
@@ -169,15 +177,18 @@ void startCopy() {
   app::setStatusText("Copie du dossier en cours...  Patientez durant le processus SVP");
   state.copyThread = platform::startThread(
       [job = currentJob(), source = state.jobSource, target = state.copyTarget](int) {
-        return copyThreadMain(source, target, [&job](const std::string& path) {
-          std::lock_guard lock(job->mutex);
-          job->failed.push_back(path);
-        });
+        return copyThreadMain(source, target,
+                              [&job](const std::string& path, const FailureReason& reason) {
+                                FailedElement element{path, failureReasonText(reason)};
+                                std::lock_guard lock(job->mutex);
+                                job->failed.push_back(std::move(element));
+                              });
       },
       1);
   // The thread's number tells a failed start: a copy with nothing to do may
   // already have ended, and is then a finished copy for the next tick.
   if (state.copyThread != 0) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::normal, 0);
     platform::startTimer(app::kMainWindow, app::kCopyMeasureTimer, kCopyMeasureMs,
                          onCopyMeasureTick);
     setJobGroupEnabled(false);
@@ -200,6 +211,7 @@ void onCopyTick() {
   }
   sweepActivityBar();
   showMeasuredProgress();
+  showTaskbarProgress();
 }
 
 void onCopyMeasureTick() {
@@ -221,16 +233,15 @@ void finishCopy() {
   platform::stopThread(state.measureThread);
   platform::setProgressValue(app::kOverallProgressBar, 100);
 
-  const std::vector<std::string> failed = failedElements();
-  const std::string endText = "La copie de " + jobFolderName(state.jobSource) + " est terminée.";
-  if (failed.empty()) {
-    platform::messageBox("Copie", endText, platform::kBoxInformation);
-  } else {
-    platform::messageBox(
-        "Copie",
-        endText + "\r\r" + std::to_string(failed.size()) + " élément(s) n'ont pu être copié(s).",
-        platform::kBoxWarning);
-  }
+  const std::vector<FailedElement> failed = failedElements();
+  platform::setTaskbarProgress(failed.empty() ? platform::TaskbarProgress::none
+                                              : platform::TaskbarProgress::error);
+  // The options are read once, before the box, which tells whether the
+  // journal holds the rest of the list.
+  settings::loadOptionFlags(state.options);
+  platform::messageBox("Copie",
+                       copyEndText(jobFolderName(state.jobSource), failed, state.options.log == 1),
+                       failed.empty() ? platform::kBoxInformation : platform::kBoxWarning);
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setProgressValue(app::kOverallProgressBar, 0);
   platform::setText(app::kSourceInfoLine, "");
@@ -238,9 +249,10 @@ void finishCopy() {
   app::setStatusText("");
   setJobGroupEnabled(true);
 
-  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
-    for (const auto& path : failed) journal::appendJournalLine("Echec de la copie : " + path);
+    for (const FailedElement& element : failed) {
+      journal::appendJournalLine(failedElementJournalLine(element));
+    }
   }
   if (state.options.verif == 1) {
     startVerification();
@@ -258,6 +270,12 @@ void finishCopy() {
   openCopyIfAsked(state.copyTarget);
 }
 
+bool copyHadFailures() {
+  JobProgress& job = *currentJob();
+  std::lock_guard lock(job.mutex);
+  return !job.failed.empty();
+}
+
 void startVerification() {
   app::AppState& state = app::appState();
   platform::setWindowEnabled(app::kMainWindow, false);
@@ -268,7 +286,10 @@ void startVerification() {
   state.verifyThread = platform::startThread([source = state.jobSource, target = state.copyTarget](
                                                  int) { return verifyThreadMain(source, target); },
                                              0);
-  if (state.verifyThread != 0) return;
+  if (state.verifyThread != 0) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::indeterminate);
+    return;
+  }
   // Only the verification would enable the window again.
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setWindowEnabled(app::kMainWindow, true);
@@ -285,6 +306,7 @@ void cancelAndQuit() {
   }
   platform::pauseThread(copyThread);
   platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
+  platform::setTaskbarProgress(platform::TaskbarProgress::paused);
   state.cancelAnswer = platform::messageBox(
       "Tâche en cours!", "La copie est en cours, êtes vous sûr de vouloir annuler et quitter?",
       platform::kBoxYesNoCancel);
@@ -294,6 +316,7 @@ void cancelAndQuit() {
     return;
   }
   platform::resumeThread(copyThread);
+  showTaskbarProgress();
   platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
 }
 

@@ -7,6 +7,7 @@
 #include "copyjob/copyjob.h"
 #include "copyjob/job.h"
 #include "journal/journal.h"
+#include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -71,7 +72,10 @@ void startScan(const std::string& source) {
   // Both walks run on the scan thread, so the window keeps painting and shows
   // the live count however large the tree.
   state.scanThread = platform::startThread([source](int) { return scanThreadMain(source); }, 0);
-  if (state.scanThread != 0) return;
+  if (state.scanThread != 0) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::indeterminate);
+    return;
+  }
   platform::setWindowEnabled(app::kMainWindow, true);
   // Without its thread the scan shows nothing, but the copy's progress still
   // needs the size: measured here then, as the only way left.
@@ -88,6 +92,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
   // any more.
   if (state.stopping) return;
   state.sourceTotalSize = totalSize;
+  platform::setTaskbarProgress(platform::TaskbarProgress::none);
   platform::setWindowEnabled(app::kMainWindow, true);
   app::setStatusText("");
   settings::loadOptionFlags(state.options);
