@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/ui.h"
 #include "platform/win32/taskbar.h"
 
@@ -42,7 +44,10 @@ TEST(Taskbar, EveryStateOfAJobIsAcceptedWithoutError) {
   ASSERT_NE(hwnd, nullptr);
   // The shell tells a window its button exists; Wine's desktop may not, and
   // then the test tells it as the shell would.
-  if (!platform::testing::taskbarReport().haveObject) {
+  const bool toldByTheShell = platform::testing::taskbarReport().haveObject;
+  std::printf("the shell %s the window that its button exists\n",
+              toldByTheShell ? "told" : "did not tell");
+  if (!toldByTheShell) {
     SendMessageW(hwnd, platform::testing::taskbarButtonCreatedMessage(), 0, 0);
   }
   const auto made = platform::testing::taskbarReport();
