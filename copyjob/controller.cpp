@@ -16,6 +16,7 @@
 #include "copyjob/path_text.h"
 #include "journal/journal.h"
 #include "platform/files.h"
+#include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -36,7 +37,7 @@ struct JobProgress {
   std::atomic<std::int64_t> sourceBytes{-1};  // the source's total; -1 until known
   std::atomic<std::int64_t> landedBytes{0};   // what the copy has written so far
   std::mutex mutex;
-  std::vector<std::string> failed;  // source paths the copy could not copy
+  std::vector<FailedElement> failed;  // what the copy could not copy, and why
 };
 
 std::shared_ptr<JobProgress>& currentJob() {
@@ -79,11 +80,19 @@ int runCopy(const std::shared_ptr<JobProgress>& job, const std::string& source,
   }
   return copyThreadMain(
       source, target,
-      [&job](const std::string& path) {
+      [&job](const std::string& path, const FailureReason& reason) {
+        FailedElement element{path, failureReasonText(reason)};
         std::lock_guard lock(job->mutex);
-        job->failed.push_back(path);
+        job->failed.push_back(std::move(element));
       },
       &job->landedBytes);
+}
+
+// The taskbar button shows the progress bar's percentage.
+void showTaskbarProgress() {
+  platform::setTaskbarProgress(platform::TaskbarProgress::normal,
+                               static_cast<int>(std::clamp<std::int64_t>(
+                                   platform::progressValue(app::kOverallProgressBar), 0, 100)));
 }
 
 void journalFailedStart() {
@@ -115,7 +124,7 @@ void journalOpeningBlock() {
   journal::appendJournalLine("- Espace disponible = " + state.volumeFreeText);
 }
 
-std::vector<std::string> failedElements() {
+std::vector<FailedElement> failedElements() {
   JobProgress& job = *currentJob();
   std::lock_guard lock(job.mutex);
   return job.failed;
@@ -178,6 +187,7 @@ void startCopy() {
   // The thread's number tells a failed start: a copy with nothing to do may
   // already have ended, and is then a finished copy for the next tick.
   if (state.copyThread != 0) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::normal, 0);
     platform::startTimer(app::kMainWindow, app::kCopyMeasureTimer, kCopyMeasureMs,
                          onCopyMeasureTick);
     setJobGroupEnabled(false);
@@ -198,6 +208,7 @@ void onCopyTick() {
     return;
   }
   sweepActivityBar();
+  showTaskbarProgress();
 }
 
 void onCopyMeasureTick() {
@@ -218,16 +229,15 @@ void finishCopy() {
   platform::stopTimer(app::kMainWindow, app::kCopyMeasureTimer);
   platform::setProgressValue(app::kOverallProgressBar, 100);
 
-  const std::vector<std::string> failed = failedElements();
-  const std::string endText = "La copie de " + jobFolderName(state.jobSource) + " est terminée.";
-  if (failed.empty()) {
-    platform::messageBox("Copie", endText, platform::kBoxInformation);
-  } else {
-    platform::messageBox(
-        "Copie",
-        endText + "\r\r" + std::to_string(failed.size()) + " élément(s) n'ont pu être copié(s).",
-        platform::kBoxWarning);
-  }
+  const std::vector<FailedElement> failed = failedElements();
+  platform::setTaskbarProgress(failed.empty() ? platform::TaskbarProgress::none
+                                              : platform::TaskbarProgress::error);
+  // The options are read once, before the box, which tells whether the
+  // journal holds the rest of the list.
+  settings::loadOptionFlags(state.options);
+  platform::messageBox("Copie",
+                       copyEndText(jobFolderName(state.jobSource), failed, state.options.log == 1),
+                       failed.empty() ? platform::kBoxInformation : platform::kBoxWarning);
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setProgressValue(app::kOverallProgressBar, 0);
   platform::setText(app::kSourceInfoLine, "");
@@ -235,9 +245,10 @@ void finishCopy() {
   app::setStatusText("");
   setJobGroupEnabled(true);
 
-  settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
-    for (const auto& path : failed) journal::appendJournalLine("Echec de la copie : " + path);
+    for (const FailedElement& element : failed) {
+      journal::appendJournalLine(failedElementJournalLine(element));
+    }
   }
   if (state.options.verif == 1) {
     startVerification();
@@ -255,6 +266,12 @@ void finishCopy() {
   openCopyIfAsked(state.copyTarget);
 }
 
+bool copyHadFailures() {
+  JobProgress& job = *currentJob();
+  std::lock_guard lock(job.mutex);
+  return !job.failed.empty();
+}
+
 void startVerification() {
   app::AppState& state = app::appState();
   platform::setWindowEnabled(app::kMainWindow, false);
@@ -262,7 +279,10 @@ void startVerification() {
   // The timer goes first: a quick verification stops it when it ends, which
   // must not come before it was started.
   platform::startTimer(app::kMainWindow, app::kVerifyTickTimer, 10, onVerifyTick);
-  if (startVerificationWalks(state.jobSource, state.copyTarget)) return;
+  if (startVerificationWalks(state.jobSource, state.copyTarget)) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::indeterminate);
+    return;
+  }
   // Only the verification would enable the window again.
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setWindowEnabled(app::kMainWindow, true);
@@ -279,6 +299,7 @@ void cancelAndQuit() {
   }
   platform::pauseThread(copyThread);
   platform::stopTimer(app::kMainWindow, app::kCopyTickTimer);
+  platform::setTaskbarProgress(platform::TaskbarProgress::paused);
   state.cancelAnswer = platform::messageBox(
       "Tâche en cours!", "La copie est en cours, êtes vous sûr de vouloir annuler et quitter?",
       platform::kBoxYesNoCancel);
@@ -288,6 +309,7 @@ void cancelAndQuit() {
     return;
   }
   platform::resumeThread(copyThread);
+  showTaskbarProgress();
   platform::startTimer(app::kMainWindow, app::kCopyTickTimer, kCopyTickMs, onCopyTick);
 }
 

@@ -80,10 +80,12 @@ struct Level : BranchLevel {
   CopiedNames copiedFolders;
 };
 
-void failElement(TreeCopy& copy, const std::string& sourcePath) {
+void failElement(TreeCopy& copy, const std::string& sourcePath, const FailureReason& reason) {
   copy.result = 0;
-  if (copy.onFailed != nullptr && *copy.onFailed) (*copy.onFailed)(sourcePath);
+  if (copy.onFailed != nullptr && *copy.onFailed) (*copy.onFailed)(sourcePath, reason);
 }
+
+constexpr FailureReason kDestinationGone{platform::FailureCause::destinationGone, 0};
 
 // Asked after a write into the target failed: true when the top target folder
 // is no longer the folder the copy made or found there (removed, renamed, its
@@ -113,6 +115,18 @@ bool landsOnAnEarlierCopy(const std::string& targetFolder, const std::string& ta
   return false;
 }
 
+// Why a file that the copy could not copy failed, from the error number
+// copyWholeFile gave: none means the copy itself found the file changed while
+// it was read; a link that leads nowhere is a link without its target.
+FailureReason fileFailure(const platform::TreeEntry& entry, std::uint32_t error) {
+  if (error == 0) return {platform::FailureCause::changedDuringCopy, 0};
+  FailureReason reason = reasonOfError(error);
+  if (entry.link && reason.cause == platform::FailureCause::notFound) {
+    reason.cause = platform::FailureCause::danglingLink;
+  }
+  return reason;
+}
+
 // With the target gone, what the listing still holds is not copied: each file
 // is a failed element, and so is each sub-folder (one element with everything
 // below it), the ones already listed included. Reading the rest of a listing
@@ -125,10 +139,10 @@ void failRestOfListing(TreeCopy& copy, platform::FolderListing& listing, Level& 
       level.subfolders.push_back(std::move(entry.name));
       continue;
     }
-    failElement(copy, copy.sourcePath + entry.name);
+    failElement(copy, copy.sourcePath + entry.name, kDestinationGone);
   }
   for (const std::string& name : level.subfolders) {
-    failElement(copy, copy.sourcePath + name + platform::kPathSeparator);
+    failElement(copy, copy.sourcePath + name + platform::kPathSeparator, kDestinationGone);
   }
   level.subfolders.clear();
 }
@@ -140,8 +154,10 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   level.sourceLength = copy.sourcePath.size();
   level.targetLength = copy.targetPath.size();
   platform::FolderListing listing;
-  if (!listing.open(copy.sourcePath, copy.pattern, platform::ListingDetail::kinds)) {
-    failElement(copy, copy.sourcePath);  // nothing is created for it
+  if (const platform::TreeResult opened =
+          listing.open(copy.sourcePath, copy.pattern, platform::ListingDetail::kinds);
+      !opened) {
+    failElement(copy, copy.sourcePath, reasonOfError(opened.error));  // nothing is created for it
     return level;
   }
   // Whatever the listing called it, a folder already on this branch (reached
@@ -150,17 +166,18 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   level.haveIdentity = listing.identity(level.identity);
   if (level.haveIdentity && ((copy.haveTargetIdentity && level.identity == copy.targetIdentity) ||
                              onBranch(branch, level.identity))) {
-    failElement(copy, copy.sourcePath);
+    failElement(copy, copy.sourcePath, reasonOfError(platform::linkLoopError()));
     level.haveIdentity = false;
     return level;
   }
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
   // Held open while it is filled: its files are made relative to it.
   platform::TargetFolder targetFolder;
-  const platform::FolderCreation creation = targetFolder.create(bareTarget);
+  const platform::TreeOutcome<platform::FolderCreation> creation =
+      targetFolder.create(bareTarget);
   if (creation == platform::FolderCreation::failed) {
-    failElement(copy, copy.sourcePath);
-    targetVanished(copy);
+    failElement(copy, copy.sourcePath,
+                targetVanished(copy) ? kDestinationGone : reasonOfError(creation.error));
     return level;
   }
   if (branch.empty()) {
@@ -195,23 +212,27 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
     targetFile.assign(copy.targetPath).append(entry.name);
     std::vector<std::string>& sameFold = copiedFiles[foldedName(entry.name)];
     if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath, targetFile, sameFold)) {
-      failElement(copy, sourceFile);  // it would silently replace its twin
+      // It would silently replace its twin.
+      failElement(copy, sourceFile, {platform::FailureCause::caseClash, 0});
       continue;
     }
     const std::int64_t landedBefore = copy.landed != nullptr ? copy.landed->load() : 0;
-    switch (platform::copyWholeFile(listing, entry.name, targetFolder, entry.name,
-                                    replaceProtected)) {
+    const platform::TreeOutcome<platform::FileCopy> copied = platform::copyWholeFile(
+        listing, entry.name, targetFolder, entry.name, replaceProtected);
+    switch (copied.outcome) {
       case platform::FileCopy::copied:
         settleLanded(copy, landedBefore, entry.size);
         sameFold.push_back(entry.name);
         break;
       case platform::FileCopy::failed:
         settleLanded(copy, landedBefore, 0);
-        failElement(copy, sourceFile);  // skipped; the rest is still copied
+        // Skipped; the rest is still copied.
         if (targetVanished(copy)) {
+          failElement(copy, sourceFile, kDestinationGone);
           failRestOfListing(copy, listing, level);
           return level;
         }
+        failElement(copy, sourceFile, fileFailure(entry, copied.error));
         break;
       case platform::FileCopy::stopped:
         copy.stopped = true;
@@ -230,8 +251,10 @@ bool goesOn(TreeCopy& copy, const std::vector<Level>& levels) {
   if (!copy.targetGone) return true;
   for (const Level& level : levels) {
     for (std::size_t i = level.nextIndex; i < level.subfolders.size(); ++i) {
-      failElement(copy, copy.sourcePath.substr(0, level.sourceLength) + level.subfolders[i] +
-                            platform::kPathSeparator);
+      failElement(copy,
+                  copy.sourcePath.substr(0, level.sourceLength) + level.subfolders[i] +
+                      platform::kPathSeparator,
+                  kDestinationGone);
     }
   }
   return false;
@@ -273,7 +296,7 @@ int copyResolvedTree(const std::string& source, const std::string& target, std::
     std::vector<std::string>& sameFold = parent.copiedFolders[foldedName(name)];
     if (!sameFold.empty() && landsOnAnEarlierCopy(copy.targetPath.substr(0, parent.targetLength),
                                                   copy.targetPath, sameFold)) {
-      failElement(copy, copy.sourcePath);
+      failElement(copy, copy.sourcePath, {platform::FailureCause::caseClash, 0});
       return true;
     }
     sameFold.push_back(name);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace copyjob {
 
 // ---- Folder walks -------------------------------------------------------------------
@@ -56,13 +58,30 @@ enum CopyFlags : unsigned {
   kResetTargetAttributes = 2,  // make an existing target file normal before replacing it
 };
 
+// Why an element could not be copied: the cause, and the system's error
+// number behind it (0 for the engine's own findings).
+struct FailureReason {
+  platform::FailureCause cause = platform::FailureCause::other;
+  std::uint32_t error = 0;
+  friend bool operator==(const FailureReason&, const FailureReason&) = default;
+};
+
+// The reason from the system's error number of the call that failed.
+FailureReason reasonOfError(std::uint32_t error);
+
+// The reason in the user's words, from the one table of them: "accès refusé",
+// "espace insuffisant sur la destination", ..., and for any other cause
+// "erreur système " + the number.
+std::string failureReasonText(const FailureReason& reason);
+
 // Told of each element of the source that could not be copied, by its path
-// in the source: a file that could not be read or written, a file whose name
-// lands on the target of another source file (names differing only in letter
-// case, on a target that does not tell them apart), a folder that could not be
-// listed or created, a folder met again on its own branch. Called on the
-// copying thread, in the order the elements come up.
-using FailedElementHandler = std::function<void(const std::string& sourcePath)>;
+// in the source, and why: a file that could not be read or written, a file
+// whose name lands on the target of another source file (names differing
+// only in letter case, on a target that does not tell them apart), a folder
+// that could not be listed or created, a folder met again on its own branch.
+// Called on the copying thread, in the order the elements come up.
+using FailedElementHandler =
+    std::function<void(const std::string& sourcePath, const FailureReason& reason)>;
 
 // Copies the contents of `source` into the folder `target` (created, one
 // level, when missing), depth first, empty folders included; files of the

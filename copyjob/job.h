@@ -1,9 +1,11 @@
 #pragma once
 // The copy job's steps that talk to the main window: the scan started when a
 // source is chosen, the free-space check, and quitting with a job running.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace copyjob {
 
@@ -51,10 +53,13 @@ void onCopyTick();
 void onCopyMeasureTick();
 // The bytes the current job's copy has landed so far.
 std::int64_t landedByteCount();
-// The end of a copy: the end box (a warning listing the count of elements
-// that could not be copied), the fields' lines cleared, the job's controls
-// enabled, then the verification at once or on request.
+// The end of a copy: the end box (a warning with the count of elements that
+// could not be copied and the first ten with their reasons, copyEndText),
+// the fields' lines cleared, the job's controls enabled, one journal line
+// per failed element, then the verification at once or on request.
 void finishCopy();
+// Whether the last copy had elements it could not copy.
+bool copyHadFailures();
 // Disables the main window and starts the verification thread with timer 2.
 void startVerification();
 
@@ -71,6 +76,34 @@ int verifyThreadMain(const std::string& source, const std::string& target);
 bool startVerificationWalks(const std::string& source, const std::string& target);
 // True while either walk of the verification runs.
 bool verificationRunning();
+
+// An element the copy could not copy: its path in the source and why, in the
+// user's words (failureReasonText).
+struct FailedElement {
+  std::string path;
+  std::string reason;
+  friend bool operator==(const FailedElement&, const FailedElement&) = default;
+};
+
+// The journal's line for a failed element:
+// "Echec de la copie : " + path + " (" + reason + ")".
+std::string failedElementJournalLine(const FailedElement& element);
+
+// At most this many failed elements are named in the end box.
+inline constexpr std::size_t kEndBoxFailedLines = 10;
+// No line of the end box's list runs past this many characters.
+inline constexpr std::size_t kEndBoxLineLength = 100;
+
+// The end box's text for the copy of the folder `folderName`: "La copie de "
+// + name + " est terminée."; when elements failed, then their count, the first
+// ten of them one a line as path + " : " + reason (a long path shortened in
+// its middle with "..." so that no line runs past 100 characters), and for
+// the rest "... et " + count + " autre(s)." (", voir le journal." in place of
+// the final dot when the journal is on). The count stands after a blank line,
+// as does the list, whose lines follow one another.
+std::string copyEndText(const std::string& folderName, const std::vector<FailedElement>& failed,
+                        bool journalOn);
+
 // A size in mebibytes with three decimals, as the verification shows it.
 std::string megabyteText(std::int64_t bytes);
 

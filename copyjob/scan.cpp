@@ -8,6 +8,7 @@
 #include "copyjob/job.h"
 #include "copyjob/path_text.h"
 #include "journal/journal.h"
+#include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -75,7 +76,10 @@ void startScan(const std::string& source) {
   // The walk runs on the scan thread, so the window keeps painting and shows
   // the live count however large the tree.
   state.scanThread = platform::startThread([source](int) { return scanThreadMain(source); }, 0);
-  if (state.scanThread != 0) return;
+  if (state.scanThread != 0) {
+    platform::setTaskbarProgress(platform::TaskbarProgress::indeterminate);
+    return;
+  }
   platform::setWindowEnabled(app::kMainWindow, true);
   // Without its thread the scan shows nothing, but the copy's progress still
   // needs the size: measured here then, as the only way left.
@@ -93,6 +97,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
   if (state.stopping) return;
   state.sourceTotalSize = totalSize;
   state.scannedSource = source;
+  platform::setTaskbarProgress(platform::TaskbarProgress::none);
   platform::setWindowEnabled(app::kMainWindow, true);
   app::setStatusText("");
   settings::loadOptionFlags(state.options);

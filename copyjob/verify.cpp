@@ -14,6 +14,7 @@
 #include "copyjob/job.h"
 #include "journal/journal.h"
 #include "platform/files.h"
+#include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
 #include "settings/settings.h"
@@ -57,6 +58,8 @@ void finishVerification(const std::string& source, const std::string& target,
   const std::string name = jobFolderName(source);
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setProgressValue(app::kActivityBar, 0);
+  platform::setTaskbarProgress(faithful && !copyHadFailures() ? platform::TaskbarProgress::none
+                                                              : platform::TaskbarProgress::error);
   if (faithful) {
     state.statusText.set("La copie de [ " + name + " ] s'est terminée sans erreur.");
     platform::messageBox("Contrôle", state.statusText.get(), platform::kBoxInformation);

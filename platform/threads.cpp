@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/power.h"
+
 namespace platform {
 namespace {
 
@@ -58,6 +60,8 @@ int startThread(std::function<int(int)> procedure, int parameter) {
   try {
     std::thread([entry, procedure = std::move(procedure), parameter]() mutable {
       currentEntry = entry.get();
+      // The machine stays awake exactly while a job thread runs.
+      holdSystemAwake(true);
       {
         // What the procedure holds is released before the thread counts as
         // ended: the program may quit as soon as it sees that, and memory
@@ -65,6 +69,7 @@ int startThread(std::function<int(int)> procedure, int parameter) {
         const std::function<int(int)> work = std::move(procedure);
         work(parameter);
       }
+      holdSystemAwake(false);
       currentEntry = nullptr;
       auto& tt = table();
       std::lock_guard done(tt.mutex);

@@ -41,6 +41,8 @@ void reset() {
   w.menusShown.clear();
   w.explored.clear();
   w.addresses.clear();
+  w.taskbar = {};
+  w.windowInFront = true;
   w.programActive = false;
   w.uiWaiting = false;
   w.refusedWindows.clear();
@@ -57,6 +59,7 @@ void pressControl(int control) {
   World& w = world();
   std::lock_guard lock(w.mutex);
   if (!controlReachable(w, control)) return;
+  clearTaskbarError(w);
   w.events.push_back({kEventControl, w.controls[control].window, control});
   w.changed.notify_all();
 }

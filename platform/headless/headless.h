@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/taskbar.h"
 #include "platform/ui.h"
 
 namespace platform::headless {
@@ -69,6 +70,7 @@ struct BoxRecord {
   int answer = 0;
   bool scripted = false;  // false: nobody had scripted an answer
   bool onUiThread = true;
+  bool flashed = false;  // shown while the window was not in front
 };
 
 struct ChooserRecord {
@@ -168,5 +170,30 @@ std::optional<Picture> image(int number);
 std::vector<TimerState> runningTimers();
 // Every text an edit or label control was given, in order (live counts).
 std::vector<std::string> textHistory(int control);
+
+// ---- Power and taskbar ------------------------------------------------------------------
+// The requests to keep the machine awake (platform::holdSystemAwake): how
+// many threads hold one now, and how many were ever made. Not cleared by reset.
+struct WakeRequests {
+  int holders = 0;
+  int made = 0;
+};
+WakeRequests wakeRequests();
+
+// What the taskbar button shows (platform::setTaskbarProgress), and every
+// state it was given, in order.
+struct TaskbarRecord {
+  TaskbarProgress state = TaskbarProgress::none;
+  int percent = 0;
+  std::vector<TaskbarProgress> history;
+  int flashes = 0;  // times the button was made to flash
+};
+TaskbarRecord taskbar();
+// Whether the program's window is in front (true at first and after reset):
+// a box shown while it is not makes the button flash.
+void setWindowInFront(bool inFront);
+// A click in the window's client area, outside its controls (pressing a
+// control counts as a click too).
+void clickWindow(int window);
 
 }  // namespace platform::headless

@@ -461,6 +461,10 @@ int messageBox(std::string_view caption, std::string_view text, int kind) {
   record.text = std::string(text);
   record.kind = kind;
   record.onUiThread = !w.programActive || headless::onProgramThread(w);
+  if (!w.windowInFront) {
+    record.flashed = true;
+    ++w.taskbar.flashes;
+  }
   if (!w.boxAnswers.empty()) {
     record.answer = w.boxAnswers.front();
     record.scripted = true;

@@ -69,6 +69,8 @@ struct World {
   std::vector<MenuShown> menusShown;
   std::vector<std::string> explored;
   std::vector<std::string> addresses;
+  TaskbarRecord taskbar;
+  bool windowInFront = true;
 
   std::thread program;
   std::thread::id programThread;
@@ -103,6 +105,8 @@ void runOnUiThread(const std::function<void()>& work);
 bool controlReachable(const World& w, int number);
 void runTick(std::pair<int, int> key);
 void push(Event event);
+// A click in the window: the taskbar's error state goes. Lock held.
+void clearTaskbarError(World& w);
 
 template <typename Result, typename Work>
 Result onUiThread(Work work) {

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include "platform/win32/paths.h"
+#include "platform/win32/taskbar.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -132,6 +133,7 @@ int messageBox(std::string_view caption, std::string_view text, int kind) {
   // disabled (the main window during a verification) must stay so until the
   // program itself enables it, and is not given as the owner.
   if (owner && !IsWindowEnabled(owner)) owner = nullptr;
+  flashIfNotInFront();
   ThreadWindowsDisabled others(owner);
   return MessageBoxW(owner, widen(text).c_str(), widen(caption).c_str(),
                      static_cast<UINT>(kind) | MB_SETFOREGROUND);

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "platform/win32/buttons_internal.h"
+#include "platform/win32/taskbar.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -100,6 +101,7 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
+  taskbarMessage(hwnd, message, wParam);
   if (mainWindowCallback(hwnd, message, wParam, lParam, &result)) return result;
   if (commonMessage(hwnd, message, wParam, lParam, &result)) return result;
   switch (message) {
@@ -241,6 +243,7 @@ bool initialise() {
 
 void releaseAll() {
   destroyUiQueue();
+  releaseTaskbar();
   auto& r = registry();
   std::map<int, WindowRecord> windows;
   {

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "copyjob/job.h"
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/journal_lines.h"
@@ -78,12 +80,27 @@ std::vector<fs::path> temporaryFilesBelow(const fs::path& root) {
   return found;
 }
 
-std::vector<std::string> journalledFailures(const fs::path& file) {
+// The elements the journal names as not copied, each line being
+// "Echec de la copie : " + path + " (" + reason + ")".
+std::vector<copyjob::FailedElement> journalledElements(const fs::path& file) {
   const std::string prefix = "Echec de la copie : ";
-  std::vector<std::string> failed;
+  std::vector<copyjob::FailedElement> failed;
   for (const auto& line : journalLines(file)) {
-    if (line.rfind(prefix, 0) == 0) failed.push_back(line.substr(prefix.size()));
+    if (line.rfind(prefix, 0) != 0) continue;
+    const std::string rest = line.substr(prefix.size());
+    const std::size_t open = rest.rfind(" (");
+    if (open == std::string::npos || rest.back() != ')') {
+      ADD_FAILURE() << "no reason in: " << line;
+      continue;
+    }
+    failed.push_back({rest.substr(0, open), rest.substr(open + 2, rest.size() - open - 3)});
   }
+  return failed;
+}
+
+std::vector<std::string> journalledFailures(const fs::path& file) {
+  std::vector<std::string> failed;
+  for (const auto& element : journalledElements(file)) failed.push_back(element.path);
   return failed;
 }
 
@@ -175,11 +192,9 @@ class FaultJob : public ::testing::Test {
                e2e::kHangCeilingMs) != nullptr;
   }
 
-  static std::wstring endText(std::size_t failed) {
-    const std::wstring text = widen("La copie de Photos est terminée.");
-    return failed == 0 ? text
-                       : text + L"\r\r" + std::to_wstring(failed) +
-                             widen(" élément(s) n'ont pu être copié(s).");
+  // The end box for these failed elements (the journal is on).
+  static std::wstring endText(const std::vector<copyjob::FailedElement>& failed) {
+    return widen(copyjob::copyEndText("Photos", failed, true));
   }
 
   std::wstring program_;
@@ -224,13 +239,18 @@ TEST_F(FaultJob, AFullDestinationVolumeFailsTheFileThatDoesNotFitAndKeepsItsEarl
   startJob(destination);
   const Box done = answerBox("Copie");
   ASSERT_TRUE(done.shown) << "no end-of-copy box";
-  EXPECT_EQ(done.text, endText(1));
+  const std::string grand = utf8(source_ / L"grand.bin");
+  EXPECT_EQ(done.text, endText({{grand, "espace insuffisant sur la destination"}}));
   const Box verdict = answerBox("Contrôle");
   ASSERT_TRUE(verdict.shown) << "no verdict";
   EXPECT_EQ(verdict.text, kBadVerdict);
   EXPECT_TRUE(windowUsable());
 
-  EXPECT_EQ(journalledFailures(journal_), std::vector<std::string>{utf8(source_ / L"grand.bin")});
+  const auto lines = journalLines(journal_);
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Echec de la copie : " + grand + " (espace insuffisant sur la destination)"),
+            lines.end());
+  EXPECT_EQ(journalledFailures(journal_), std::vector<std::string>{grand});
   EXPECT_EQ(readBytes(target / L"grand.bin"), "copie précédente");
   for (unsigned i = 0; i < 8; ++i) {
     EXPECT_EQ(readBytes(target / L"petits" / ("p" + std::to_string(i))), patterned(20000, 10 + i));
@@ -282,7 +302,10 @@ TEST_F(FaultJob, ADestinationMovedAwayDuringTheCopyEndsItWithinSecondsAndTheNext
 
   const auto failed = journalledFailures(journal_);
   ASSERT_FALSE(failed.empty());
-  EXPECT_EQ(done.text, endText(failed.size()));
+  EXPECT_EQ(done.text, endText(journalledElements(journal_)));
+  for (const auto& element : journalledElements(journal_)) {
+    EXPECT_EQ(element.reason, "destination disparue") << element.path;
+  }
   // What was left of one folder and the folders still waiting, each once.
   EXPECT_LE(failed.size(), static_cast<std::size_t>(kFiles + kFolders));
   EXPECT_EQ(std::set<std::string>(failed.begin(), failed.end()).size(), failed.size());
@@ -299,7 +322,7 @@ TEST_F(FaultJob, ADestinationMovedAwayDuringTheCopyEndsItWithinSecondsAndTheNext
   startJob(other);
   const Box nextDone = answerBox("Copie");
   ASSERT_TRUE(nextDone.shown);
-  EXPECT_EQ(nextDone.text, endText(0));
+  EXPECT_EQ(nextDone.text, endText({}));
   EXPECT_EQ(answerBox("Contrôle").text, kGoodVerdict);
   EXPECT_EQ(filesBelow(other / L"Photos"), filesBelow(source_));
 }
@@ -374,7 +397,7 @@ TEST_F(FaultJob, KilledDuringALargeFileOrManySmallOnesTheSameJobThenCompletes) {
     startJob(destination);
     const Box done = answerBox("Copie", 120000);
     ASSERT_TRUE(done.shown);
-    EXPECT_EQ(done.text, endText(0));
+    EXPECT_EQ(done.text, endText({}));
     EXPECT_EQ(answerBox("Contrôle", 120000).text, kGoodVerdict);
     EXPECT_TRUE(windowUsable());
     stop();

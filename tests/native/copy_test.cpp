@@ -322,7 +322,9 @@ TEST_F(CopyTest, EachFailedElementIsToldByItsSourcePath) {
   const auto before = snapshot(source_);
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    }),
             0);
   std::sort(failed.begin(), failed.end());
   EXPECT_EQ(failed, (std::vector<std::string>{(source_ / "dangling").string(),
@@ -381,7 +383,9 @@ TEST_F(CopyTest, AFileWrittenWhileItIsCopiedIsNotReportedAsCopied) {
   const int thread = platform::startThread(
       [&](int) {
         return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                                       [&](const std::string& path) { failed.push_back(path); });
+                                       [&](const std::string& path, const copyjob::FailureReason&) {
+                                         failed.push_back(path);
+                                       });
       },
       0);
   ASSERT_NE(thread, 0);
@@ -546,7 +550,9 @@ TEST_F(CopyTest, TheCopyThreadCopiesIntoTheTargetItIsGivenAndTellsEachFailure) {
   fs::create_directories(target_);
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyThreadMain(source_.string() + "/", (target_ / "job").string() + "/",
-                                    [&](const std::string& path) { failed.push_back(path); }),
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    }),
             0);
   EXPECT_EQ(readAll(target_ / "job" / "sub" / "f"), "data");
   EXPECT_EQ(failed, std::vector<std::string>{source_.string() + "/broken"});

@@ -28,6 +28,7 @@
 #include "app/program.h"
 #include "app/state.h"
 #include "copyjob/copyjob.h"
+#include "copyjob/job.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
@@ -201,20 +202,32 @@ class FaultJobTest : public testsupport::ProgramTest {
            platform::testing::waitAllThreads(platform::headless::kHangCeilingMs) && hl::waitIdle();
   }
 
-  static std::string endText(std::size_t failed) {
-    const std::string text = "La copie de Photos est terminée.";
-    return failed == 0
-               ? text
-               : text + "\r\r" + std::to_string(failed) + " élément(s) n'ont pu être copié(s).";
+  // The end box for the failed elements the journal names (the journal on).
+  static std::string endText(const std::vector<copyjob::FailedElement>& failed) {
+    return copyjob::copyEndText("Photos", failed, true);
+  }
+
+  // The elements the journal names as not copied, with their reasons: each
+  // line is "Echec de la copie : " + path + " (" + reason + ")".
+  static std::vector<copyjob::FailedElement> journalledElements() {
+    std::vector<copyjob::FailedElement> failed;
+    for (const auto& line : journal::readJournalLines()) {
+      if (line.rfind(kFailurePrefix, 0) != 0) continue;
+      const std::string rest = line.substr(std::strlen(kFailurePrefix));
+      const std::size_t open = rest.rfind(" (");
+      if (open == std::string::npos || rest.back() != ')') {
+        ADD_FAILURE() << "no reason in: " << line;
+        continue;
+      }
+      failed.push_back({rest.substr(0, open), rest.substr(open + 2, rest.size() - open - 3)});
+    }
+    return failed;
   }
 
   // The source paths the journal names as not copied.
   static std::vector<std::string> journalledFailures() {
     std::vector<std::string> failed;
-    for (const auto& line : journal::readJournalLines()) {
-      if (line.rfind(kFailurePrefix, 0) == 0)
-        failed.push_back(line.substr(std::strlen(kFailurePrefix)));
-    }
+    for (const auto& element : journalledElements()) failed.push_back(element.path);
     return failed;
   }
 
@@ -251,9 +264,18 @@ TEST_F(FaultJobTest, AFileTooLargeForTheVolumeFailsAloneAndItsEarlierCopyStays) 
   ASSERT_TRUE(finishJob());
   const auto copyBox = boxesCaptioned("Copie");
   ASSERT_EQ(copyBox.size(), 1u);
-  EXPECT_EQ(copyBox[0].text, endText(1));
+  // Word for word.
+  EXPECT_EQ(copyBox[0].text,
+            "La copie de Photos est terminée.\r\r1 élément(s) n'ont pu être "
+            "copié(s).\r\r" +
+                (source_ / "grand.bin").string() + " : espace insuffisant sur la destination");
   EXPECT_EQ(copyBox[0].kind, platform::kBoxWarning);
   EXPECT_EQ(journalledFailures(), std::vector<std::string>{(source_ / "grand.bin").string()});
+  const auto journal = journal::readJournalLines();
+  EXPECT_NE(std::find(journal.begin(), journal.end(),
+                      "Echec de la copie : " + (source_ / "grand.bin").string() +
+                          " (espace insuffisant sur la destination)"),
+            journal.end());
   EXPECT_EQ(readFile(target / "grand.bin"), earlier);
   for (int i = 0; i < 10; ++i) {
     const std::string name = "p" + std::to_string(i);
@@ -298,7 +320,11 @@ TEST_F(FaultJobTest, SmallFilesThatOverflowTheVolumeAreEachEitherWholeOrAFailedE
     EXPECT_EQ(bytes, sources[sourcePath]) << relative;
     EXPECT_EQ(failed.count(sourcePath), 0u) << relative;
   }
-  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(failed.size()));
+  const auto elements = journalledElements();
+  for (const auto& element : elements) {
+    EXPECT_EQ(element.reason, "espace insuffisant sur la destination") << element.path;
+  }
+  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(elements));
   EXPECT_TRUE(temporaryFilesBelow(volume.path()).empty());
   EXPECT_FALSE(verdictIsGood());
 }
@@ -316,7 +342,9 @@ TEST(FullVolumeTest, AFileOfExactlyTheFreeSpaceFitsAndOneByteMoreFailsKeepingThe
   const std::string exact = patterned(free, 3);
   writeFile(sourceRoot.path() / "plein.bin", exact);
   std::vector<std::string> failed;
-  const auto onFailed = [&](const std::string& path) { failed.push_back(path); };
+  const auto onFailed = [&](const std::string& path, const copyjob::FailureReason&) {
+    failed.push_back(path);
+  };
   EXPECT_EQ(copyjob::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
                                     onFailed),
             1);
@@ -348,7 +376,9 @@ TEST(FullVolumeTest, AVolumeWithoutRoomForNewEntriesFailsEachFolderOnceAndGoesOn
   const fs::path target = volume.path() / "copie";
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    }),
             0);
   int copied = 0;
   for (int i = 0; i < 10; ++i) {
@@ -417,7 +447,11 @@ class VanishingDestinationTest : public FaultJobTest {
     const auto failedList = journalledFailures();
     EXPECT_EQ(std::set<std::string>(failedList.begin(), failedList.end()), expectedFailures());
     EXPECT_EQ(failedList.size(), expectedFailures().size());
-    EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(expectedFailures().size()));
+    const auto elements = journalledElements();
+    for (const auto& element : elements) {
+      EXPECT_EQ(element.reason, "destination disparue") << element.path;
+    }
+    EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(elements));
     EXPECT_EQ(boxesCaptioned("Copie")[0].kind, platform::kBoxWarning);
     EXPECT_FALSE(verdictIsGood());
     EXPECT_TRUE(temporaryFilesBelow(destination).empty());
@@ -430,7 +464,7 @@ class VanishingDestinationTest : public FaultJobTest {
     fs::create_directory(other);
     startJob(source_, other);
     ASSERT_TRUE(finishJob(2));
-    EXPECT_EQ(boxesCaptioned("Copie").back().text, endText(0));
+    EXPECT_EQ(boxesCaptioned("Copie").back().text, endText({}));
     EXPECT_TRUE(verdictIsGood());
     EXPECT_EQ(filesBelow(other / "Photos"), filesBelow(source_));
   }
@@ -500,11 +534,13 @@ class ChangingSourceTest : public ::testing::Test {
     std::atomic<int> result{-1};
     const int thread = platform::startThread(
         [&](int) {
-          result = copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                                           [&](const std::string& path) {
-                                             std::lock_guard lock(mutex_);
-                                             failed_.push_back(path);
-                                           });
+          result = copyjob::copyFolderTree(
+              source_.string(), target_.string(), "*.*", kAllFlags,
+              [&](const std::string& path, const copyjob::FailureReason& reason) {
+                std::lock_guard lock(mutex_);
+                failed_.push_back(path);
+                reasons_.push_back(copyjob::failureReasonText(reason));
+              });
           return 0;
         },
         0);
@@ -536,6 +572,7 @@ class ChangingSourceTest : public ::testing::Test {
   fs::path target_;
   std::mutex mutex_;
   std::vector<std::string> failed_;
+  std::vector<std::string> reasons_;
 };
 
 TEST_F(ChangingSourceTest, AFileChangedDuringItsCopyIsAFailedElementNeverAMixedCopy) {
@@ -559,11 +596,13 @@ TEST_F(ChangingSourceTest, AFileChangedDuringItsCopyIsAFailedElementNeverAMixedC
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     failed_.clear();
+    reasons_.clear();
     writeFile(source_ / "grand.bin", original);
     fs::create_directories(target_);
     writeFile(target_ / "grand.bin", "copie précédente");
     EXPECT_EQ(copyWhile([&] { c.change(source_ / "grand.bin"); }), 0);
     EXPECT_EQ(failed(), std::vector<std::string>{(source_ / "grand.bin").string()});
+    EXPECT_EQ(reasons_, std::vector<std::string>{"modifié pendant la copie"});
     EXPECT_EQ(readFile(target_ / "grand.bin"), "copie précédente");
     EXPECT_TRUE(temporaryFilesBelow(target_).empty());
   }
@@ -632,7 +671,10 @@ TEST_F(FaultJobTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndAnHonestV
     EXPECT_TRUE(bytes == now.at(relative)) << relative;
   }
   const auto failures = journalledFailures();
-  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(failures.size()));
+  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(journalledElements()));
+  for (const auto& element : journalledElements()) {
+    EXPECT_EQ(element.reason, "introuvable") << element.path;
+  }
   for (const auto& path : failures) EXPECT_FALSE(fs::exists(path)) << path;
   EXPECT_NE(std::find(failures.begin(), failures.end(), (source_ / "d1").string() + "/"),
             failures.end());
@@ -709,7 +751,7 @@ TEST_F(KilledCopyTest, KilledDuringALargeFileTheEarlierCopyStaysAndTheNextJobCom
   startTheProgram();
   startJob(source_, destination);
   ASSERT_TRUE(finishJob());
-  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(0));
+  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText({}));
   EXPECT_TRUE(verdictIsGood());
   EXPECT_TRUE(temporaryFilesBelow(destination).empty());
   EXPECT_EQ(filesBelow(target), filesBelow(source_));
@@ -745,7 +787,7 @@ TEST_F(KilledCopyTest, KilledAmongManySmallFilesEachFileIsOldOrNewAndTheNextJobC
   startTheProgram();
   startJob(source_, destination);
   ASSERT_TRUE(finishJob());
-  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText(0));
+  EXPECT_EQ(boxesCaptioned("Copie")[0].text, endText({}));
   EXPECT_TRUE(verdictIsGood());
   EXPECT_TRUE(temporaryFilesBelow(destination).empty());
   EXPECT_EQ(filesBelow(target), filesBelow(source_));

@@ -432,9 +432,11 @@ TEST_F(JobTest, ACopyWithAFailedFileSaysSoInItsBoxAndJournal) {
   ASSERT_EQ(copyBox.size(), 1u);
   EXPECT_EQ(copyBox[0].kind, platform::kBoxWarning);
   EXPECT_EQ(copyBox[0].text,
-            "La copie de Photos est terminée.\r\r1 élément(s) n'ont pu être copié(s).");
+            "La copie de Photos est terminée.\r\r1 élément(s) n'ont pu être copié(s).\r\r" +
+                (source_ / "lien").string() + " : lien sans cible");
   const auto lines = journalLines();
-  const std::string failure = "Echec de la copie : " + (source_ / "lien").string();
+  const std::string failure =
+      "Echec de la copie : " + (source_ / "lien").string() + " (lien sans cible)";
   const auto at = std::find(lines.begin(), lines.end(), failure);
   ASSERT_NE(at, lines.end());
   // Inside the job's block: after its opening lines, before the verification's.

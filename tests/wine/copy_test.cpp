@@ -410,13 +410,88 @@ TEST_P(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    }),
             0);
   CloseHandle(writer);
   EXPECT_EQ(snapshot(source_), before);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\log.txt"});
   EXPECT_EQ(attributesOf(target_ + "\\log.txt"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(readFile(target_ + "\\quiet.txt"), "still");
+}
+
+// The Windows numbers of the reasons' table, each to its cause.
+TEST(FailureCauseTest, WindowsErrorNumbersMapToTheirCauses) {
+  using platform::FailureCause;
+  const std::pair<DWORD, FailureCause> table[] = {
+      {5, FailureCause::accessRefused},
+      {32, FailureCause::heldByAnotherProgram},
+      {33, FailureCause::heldByAnotherProgram},
+      {39, FailureCause::noRoom},
+      {112, FailureCause::noRoom},
+      {2, FailureCause::notFound},
+      {3, FailureCause::notFound},
+      {206, FailureCause::nameTooLong},
+      {123, FailureCause::invalidName},
+      {21, FailureCause::mediumGone},
+      {55, FailureCause::mediumGone},
+      {1167, FailureCause::mediumGone},
+      {53, FailureCause::networkLost},
+      {59, FailureCause::networkLost},
+      {64, FailureCause::networkLost},
+      {67, FailureCause::networkLost},
+      {23, FailureCause::mediumError},
+      {29, FailureCause::mediumError},
+      {30, FailureCause::mediumError},
+      {1117, FailureCause::mediumError},
+      {19, FailureCause::writeProtected},
+      {87, FailureCause::other},
+  };
+  for (const auto& [number, cause] : table) {
+    EXPECT_EQ(platform::failureCause(number), cause) << number;
+  }
+  EXPECT_EQ(copyjob::failureReasonText(copyjob::reasonOfError(87)), "erreur système 87");
+}
+
+// A file another program holds open without sharing it: the system's
+// sharing violation, told in the user's words.
+TEST_P(CopyTreeTest, AFileHeldWithoutSharingIsUsedByAnotherProgram) {
+  ASSERT_TRUE(writeFile(source_ + "\\tenu.txt", "held"));
+  ASSERT_TRUE(writeFile(source_ + "\\libre.txt", "free"));
+  const HANDLE holder = CreateFileW(wide(source_ + "\\tenu.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  std::vector<std::pair<std::string, copyjob::FailureReason>> failed;
+  EXPECT_EQ(
+      copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                              [&](const std::string& path, const copyjob::FailureReason& reason) {
+                                failed.emplace_back(path, reason);
+                              }),
+      0);
+  CloseHandle(holder);
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_EQ(failed[0].first, source_ + "\\tenu.txt");
+  EXPECT_EQ(failed[0].second.error, static_cast<std::uint32_t>(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(copyjob::failureReasonText(failed[0].second), "fichier utilisé par un autre programme");
+  EXPECT_EQ(readFile(target_ + "\\libre.txt"), "free");
+}
+
+// A source that is not there: the system's "not found", told as such.
+TEST_P(CopyTreeTest, AMissingSourceIsNotFound) {
+  const std::string missing = root_ + "\\absent";
+  std::vector<std::pair<std::string, copyjob::FailureReason>> failed;
+  EXPECT_EQ(
+      copyjob::copyFolderTree(missing, target_, "*.*", kAllFlags,
+                              [&](const std::string& path, const copyjob::FailureReason& reason) {
+                                failed.emplace_back(path, reason);
+                              }),
+      0);
+  ASSERT_EQ(failed.size(), 1u);
+  EXPECT_TRUE(failed[0].second.error == ERROR_FILE_NOT_FOUND ||
+              failed[0].second.error == ERROR_PATH_NOT_FOUND)
+      << failed[0].second.error;
+  EXPECT_EQ(copyjob::failureReasonText(failed[0].second), "introuvable");
 }
 
 TEST_P(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileStays) {
@@ -430,7 +505,9 @@ TEST_P(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileSta
   ASSERT_TRUE(writeFile(target_ + "\\notes.txt\\inside", "kept"));
   std::vector<std::string> failed;
   EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    }),
             0);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\notes.txt"});
   EXPECT_NE(attributesOf(target_ + "\\notes.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
@@ -549,11 +626,18 @@ TEST_P(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
   const auto before = snapshot(source);
   ASSERT_EQ(before.size(), 6u);  // both names of each pair are listed
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(source, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
-            0);
+  std::vector<std::string> reasons;
+  EXPECT_EQ(
+      copyjob::copyFolderTree(source, target_, "*.*", kAllFlags,
+                              [&](const std::string& path, const copyjob::FailureReason& reason) {
+                                failed.push_back(path);
+                                reasons.push_back(copyjob::failureReasonText(reason));
+                              }),
+      0);
   // One of each pair is reported; the other arrived, whole and unreplaced.
   ASSERT_EQ(failed.size(), 2u);
+  EXPECT_EQ(reasons,
+            std::vector<std::string>(2, "nom déjà utilisé (majuscules et minuscules confondues)"));
   const auto copied = snapshot(target_);
   EXPECT_EQ(copied.size(), 3u);
   // The target keeps the first name of each pair, with that file's contents.
@@ -617,10 +701,20 @@ TEST_P(CopyTreeTest, AFileTooLargeForTheVolumeFailsAloneKeepingItsEarlierCopy) {
   ASSERT_TRUE(writeFile(target + "\\grand.bin", "copie précédente"));
   const std::uint64_t freeBefore = freeBytesOf(target);
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(source_, target, "*.*", kAllFlags,
-                                    [&](const std::string& path) { failed.push_back(path); }),
-            0);
+  std::vector<copyjob::FailureReason> reasons;
+  EXPECT_EQ(
+      copyjob::copyFolderTree(source_, target, "*.*", kAllFlags,
+                              [&](const std::string& path, const copyjob::FailureReason& reason) {
+                                failed.push_back(path);
+                                reasons.push_back(reason);
+                              }),
+      0);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\grand.bin"});
+  // A full drive: ERROR_DISK_FULL (112) or ERROR_HANDLE_DISK_FULL (39).
+  ASSERT_EQ(reasons.size(), 1u);
+  EXPECT_TRUE(reasons[0].error == ERROR_DISK_FULL || reasons[0].error == ERROR_HANDLE_DISK_FULL)
+      << reasons[0].error;
+  EXPECT_EQ(copyjob::failureReasonText(reasons[0]), "espace insuffisant sur la destination");
   // Wine's CopyFileExW leaves what it wrote when a write fails: in the
   // temporary file, which the engine removes; the real name is untouched.
   EXPECT_EQ(readFile(target + "\\grand.bin"), "copie précédente");
@@ -652,8 +746,11 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
   std::atomic<int> result{-1};
   const int thread = platform::startThread(
       [&](int) {
-        result = copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                         [&](const std::string& path) { failed.push_back(path); });
+        result =
+            copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    });
         return 0;
       },
       0);
@@ -717,8 +814,11 @@ TEST_P(CopyTreeTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndHonestFai
   std::atomic<int> result{-1};
   const int thread = platform::startThread(
       [&](int) {
-        result = copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                         [&](const std::string& path) { failed.push_back(path); });
+        result =
+            copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                    [&](const std::string& path, const copyjob::FailureReason&) {
+                                      failed.push_back(path);
+                                    });
         return 0;
       },
       0);
