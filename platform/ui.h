@@ -152,8 +152,13 @@ bool createFont(int font, const FontSpec& spec);
 
 enum class ImageKind { bitmap, icon };
 bool createImage(int image, const Picture& picture, ImageKind kind);
+// A larger drawing of `image` (made with createImage from its 96-dpi drawing),
+// for windows at a higher DPI: they draw from the smallest drawing at least
+// as large as they need, scaled smoothly to the exact size.
+bool addImageScale(int image, const Picture& picture);
 bool imageExists(int image);
-// A new bitmap `target` holding the piece of `source` at (x, y), width × height.
+// A new bitmap `target` holding the piece of `source` at (x, y), width × height
+// (96-dpi units; each larger drawing is cut at the scaled place).
 bool copyImageRect(int source, int target, int x, int y, int width, int height);
 
 // Drawing onto a window's client area. A painter is handed the surface of
