@@ -28,6 +28,13 @@ int pictureScaleFor(int dpi) {
   return kPictureScales[std::size(kPictureScales) - 1];
 }
 
+Area scaleRect(const Area& area, int dpi) {
+  const int left = scaleForDpi(area.x, dpi);
+  const int top = scaleForDpi(area.y, dpi);
+  return {left, top, scaleForDpi(area.x + area.width, dpi) - left,
+          scaleForDpi(area.y + area.height, dpi) - top};
+}
+
 Area scaleAreaOutward(const Area& area, int dpi) {
   if (dpi <= 0 || dpi == kBaseDpi) return area;
   const auto left = divideDown(std::int64_t{area.x} * dpi, kBaseDpi);

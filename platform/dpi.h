@@ -17,6 +17,10 @@ inline constexpr int kPictureScales[] = {100, 125, 150, 175, 200};
 // The smallest picture scale at or above `dpi` (200 beyond 200 %).
 int pictureScaleFor(int dpi);
 
+// A control's rectangle at `dpi`: its edges scaled, so that neighbours that
+// touch at 96 dpi touch at every DPI, neither overlapping nor parted.
+Area scaleRect(const Area& area, int dpi);
+
 // The pixels that an area in 96-dpi units covers at `dpi`, rounded outward so
 // that nothing of it is left out; and the 96-dpi area that covers the pixels
 // of `pixels`, rounded outward the same way. Both unchanged at 96 dpi.

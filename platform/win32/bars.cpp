@@ -21,7 +21,8 @@ bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdg
                               GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
   const int dpi = windowDpi(window);
-  SendMessageW(hwnd, SB_SETMINHEIGHT, static_cast<WPARAM>(scaleForDpi(minimumHeight, dpi)), 0);
+  SendMessageW(hwnd, SB_SETMINHEIGHT,
+               static_cast<WPARAM>(statusBarMinimumHeight(minimumHeight, dpi)), 0);
   SendMessageW(hwnd, WM_SIZE, 0, 0);
   std::vector<int> edges;
   for (const int edge : rightEdges) edges.push_back(scaleForDpi(edge, dpi));

@@ -229,11 +229,12 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
   HWND parent = controlParent(window);
   if (!parent) return false;
   const int dpi = windowDpi(window);
-  HWND button = CreateWindowExW(
-      0, WC_BUTTONW, widen(caption).c_str(),
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, scaleForDpi(x, dpi),
-      scaleForDpi(y, dpi), scaleForDpi(width, dpi), scaleForDpi(height, dpi), parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)), GetModuleHandleW(nullptr), nullptr);
+  const Area place = scaleRect({x, y, width, height}, dpi);
+  HWND button = CreateWindowExW(0, WC_BUTTONW, widen(caption).c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW,
+                                place.x, place.y, place.width, place.height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)),
+                                GetModuleHandleW(nullptr), nullptr);
   if (!button) return false;
   SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(guiFontFor(dpi)), TRUE);
   {

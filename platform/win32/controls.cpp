@@ -64,9 +64,9 @@ bool createControl(int window, const ControlSpec& spec) {
     }
   }
   const int dpi = windowDpi(window);
-  HWND hwnd = CreateWindowExW(exStyle, className, widen(spec.text).c_str(), style,
-                              scaleForDpi(spec.x, dpi), scaleForDpi(spec.y, dpi),
-                              scaleForDpi(spec.width, dpi), scaleForDpi(spec.height, dpi), parent,
+  const Area place = scaleRect({spec.x, spec.y, spec.width, spec.height}, dpi);
+  HWND hwnd = CreateWindowExW(exStyle, className, widen(spec.text).c_str(), style, place.x, place.y,
+                              place.width, place.height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.number)),
                               GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;

@@ -67,8 +67,12 @@ HICON makeIcon(const Picture& picture) {
 namespace platform::win32 {
 namespace {
 
+// The font's height at 96 dpi as the system has always made it, then scaled to
+// `dpi` toward the smaller size: -MulDiv(points, dpi, 72) itself rounds up at
+// some scales (16.67 to 17 pixels for 10 points at 120 dpi) and its text would
+// outgrow the label that fits it at 96 dpi.
 HFONT makeFont(const FontSpec& spec, int dpi) {
-  const int height = -MulDiv(spec.points, dpi, 72);
+  const int height = -(MulDiv(spec.points, kBaseDpi, 72) * dpi / kBaseDpi);
   return CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, FALSE, FALSE, DEFAULT_CHARSET,
                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                      spec.proofQuality ? PROOF_QUALITY : DEFAULT_QUALITY,
@@ -121,8 +125,11 @@ HFONT guiFontFor(int dpi) {
   LOGFONTW description{};
   if (!GetObjectW(stock, sizeof description, &description)) return stock;
   // The stock font is made for the system DPI: its size at 96 dpi, then at
-  // the window's.
-  description.lfHeight = scaleForDpi(MulDiv(description.lfHeight, kBaseDpi, system), dpi);
+  // the window's, rounded toward the smaller size, so that no caption grows
+  // faster than the control it was measured for at 96 dpi (glyphs widen a
+  // little more than their height at some sizes).
+  const int height96 = MulDiv(description.lfHeight, kBaseDpi, system);
+  description.lfHeight = height96 * dpi / kBaseDpi;
   description.lfWidth = 0;
   HFONT handle = CreateFontIndirectW(&description);
   if (!handle) return stock;

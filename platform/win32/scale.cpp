@@ -100,6 +100,11 @@ void adjustFrameForDpi(RECT* rect, DWORD style, DWORD exStyle, int dpi) {
   AdjustWindowRectEx(rect, style, FALSE, exStyle);
 }
 
+int statusBarMinimumHeight(int minimum96, int dpi) {
+  const int borders = 2 * GetSystemMetrics(SM_CYBORDER);
+  return scaled(minimum96 + borders, dpi) - borders;
+}
+
 void applyWindowDpi(int window, int dpi) {
   std::vector<ControlRecord> controls;
   std::vector<StatusBarRecord> bars;
@@ -123,8 +128,8 @@ void applyWindowDpi(int window, int dpi) {
     }
   }
   for (const ControlRecord& control : controls) {
-    SetWindowPos(control.hwnd, nullptr, scaled(control.x, dpi), scaled(control.y, dpi),
-                 scaled(control.width, dpi), scaled(control.height, dpi),
+    const Area place = scaleRect({control.x, control.y, control.width, control.height}, dpi);
+    SetWindowPos(control.hwnd, nullptr, place.x, place.y, place.width, place.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     HFONT font = control.font ? fontFor(control.font, dpi) : guiFontFor(dpi);
     if (font) SendMessageW(control.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -140,7 +145,8 @@ void applyWindowDpi(int window, int dpi) {
   for (const StatusBarRecord& bar : bars) {
     std::vector<int> edges;
     for (const int edge : bar.rightEdges) edges.push_back(scaled(edge, dpi));
-    SendMessageW(bar.hwnd, SB_SETMINHEIGHT, static_cast<WPARAM>(scaled(bar.minimumHeight, dpi)), 0);
+    SendMessageW(bar.hwnd, SB_SETMINHEIGHT,
+                 static_cast<WPARAM>(statusBarMinimumHeight(bar.minimumHeight, dpi)), 0);
     SendMessageW(bar.hwnd, WM_SIZE, 0, 0);
     SendMessageW(bar.hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
   }

@@ -125,6 +125,9 @@ HBITMAP bitmapFor(int image, int dpi);
 HICON iconFor(int image, int dpi);
 // The width of the drawing that iconFor / bitmapFor made the `dpi` image from.
 int sourceWidthFor(int image, int dpi);
+// The minimum height to ask of a status bar so that the whole bar, with its
+// borders (which do not scale), is its 96-dpi height scaled.
+int statusBarMinimumHeight(int minimum96, int dpi);
 // Frees what an image or font record holds, at every DPI.
 void releaseImage(ImageRecord& record);
 void releaseFont(FontRecord& record);

@@ -84,3 +84,20 @@ TEST(DisplayScale, AreasScaleOutwardSoThatNoPixelIsLeftOut) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DisplayScale, NeighboursThatTouchAtNinetySixDpiTouchAtEveryScale) {
+  // The source field ends where its chooser button begins, at x = 560.
+  for (const int dpi : {96, 120, 144, 168, 192}) {
+    const platform::Area field = platform::scaleRect({10, 35, 550, 20}, dpi);
+    const platform::Area chooser = platform::scaleRect({560, 30, 30, 25}, dpi);
+    EXPECT_EQ(field.x + field.width, chooser.x) << dpi;
+    EXPECT_EQ(chooser.x, platform::scaleForDpi(560, dpi)) << dpi;
+  }
+  const platform::Area same = platform::scaleRect({365, 0, 65, 30}, 96);
+  EXPECT_EQ(same.x, 365);
+  EXPECT_EQ(same.width, 65);
+}
+
+}  // namespace
