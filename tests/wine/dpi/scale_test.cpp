@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -359,6 +360,52 @@ TEST_F(WindowsAtTheDisplayScale, AMoveToAnotherScaleLaysTheMainWindowOutAgain) {
     EXPECT_EQ(back.controls[i].rect.left, before.controls[i].rect.left) << back.controls[i].key;
     EXPECT_EQ(back.controls[i].rect.bottom, before.controls[i].rect.bottom) << back.controls[i].key;
   }
+}
+
+// The client area of `window` as it shows, into a PNG file.
+bool writeScreenshot(HWND window, const std::string& path) {
+  winetest::repaintNow(window);
+  winetest::pump(200);
+  const winetest::Pixels pixels(window);
+  std::vector<std::uint8_t> rgb;
+  rgb.reserve(static_cast<std::size_t>(pixels.width()) * pixels.height() * 3);
+  for (int y = 0; y < pixels.height(); ++y) {
+    for (int x = 0; x < pixels.width(); ++x) {
+      const COLORREF pixel = pixels.at(x, y);
+      rgb.push_back(GetRValue(pixel));
+      rgb.push_back(GetGValue(pixel));
+      rgb.push_back(GetBValue(pixel));
+    }
+  }
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(pixels.width());
+  image.height = static_cast<png_uint_32>(pixels.height());
+  image.format = PNG_FORMAT_RGB;
+  return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
+}
+
+// For scripts/screenshot-scale.sh: with RAVELUND_SCREENSHOT_DIR set, the main
+// window and the preferences window at this scale are written there as
+// scale-PERCENT-main.png and scale-PERCENT-preferences.png.
+TEST_F(WindowsAtTheDisplayScale, ScreenshotsOfTheMainAndPreferencesWindowsWhenAskedFor) {
+  const char* folder = std::getenv("RAVELUND_SCREENSHOT_DIR");
+  if (!folder || !*folder) return;
+  const std::string prefix =
+      std::string(folder) + "\\scale-" + std::to_string(testDpi() * 100 / 96) + "-";
+  HWND window = mainWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(writeScreenshot(window, prefix + "main.png"));
+  bool written = false;
+  winetest::TimerScript script([&] {
+    HWND preferences = FindWindowW(nullptr, L"Ravelund Préférences");
+    if (!preferences || !IsWindowVisible(preferences)) return false;
+    written = writeScreenshot(preferences, prefix + "preferences.png");
+    PostMessageW(preferences, WM_CLOSE, 0, 0);
+    return true;
+  });
+  settings::showPreferences();
+  EXPECT_TRUE(written);
 }
 
 }  // namespace
