@@ -55,7 +55,11 @@ struct WindowSpec {
   bool programIcon = true;  // the program's icon resource 1
 };
 
-// Opens a top-level window centred on the screen and shows it.
+// Opens a top-level window centred on the work area of its monitor and shows
+// it. Every position and size this layer takes (window client areas, control
+// rectangles, status bar fields, drawing and painting areas) is in 96-dpi
+// units: the layer scales it by the window's DPI (platform/dpi.h), and lays
+// the window out again when it moves to a monitor of another scale.
 bool openWindow(int window, const WindowSpec& spec);
 void closeWindow(int window);
 // Asks the window to close as its close box does: the thread that owns it gets
