@@ -36,13 +36,29 @@ constexpr EmbeddedPicture kPictures[] = {
     {kSaveTipIcon, platform::kSaveTipIconPicture, platform::ImageKind::icon},
 };
 
+// The background picture drawn at 125, 150, 175 and 200 %.
+constexpr int kLargerBackgrounds[] = {
+    platform::kBackground125Picture, platform::kBackground150Picture,
+    platform::kBackground175Picture, platform::kBackground200Picture};
+
+// Each picture at 96 dpi, and its larger drawings for higher scales: an icon
+// file's further images, the background's other files.
 void loadPictures() {
   for (const auto& picture : kPictures) {
     const auto bytes = platform::resourceBytes(picture.resource);
     const platform::Picture decoded = picture.kind == platform::ImageKind::bitmap
                                           ? platform::decodePng(bytes)
                                           : platform::decodeIcon(bytes);
-    platform::createImage(picture.image, decoded, picture.kind);
+    if (!platform::createImage(picture.image, decoded, picture.kind)) continue;
+    if (picture.kind == platform::ImageKind::icon) {
+      for (const auto& larger : platform::decodeIconImages(bytes)) {
+        platform::addImageScale(picture.image, larger);
+      }
+    }
+  }
+  for (const int resource : kLargerBackgrounds) {
+    platform::addImageScale(kBackgroundImage,
+                            platform::decodePng(platform::resourceBytes(resource)));
   }
 }
 

@@ -16,7 +16,7 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
                        std::string_view caption, int image, std::int64_t layout);
 
 // A balloon tooltip for `control`, owned by `window`: `text` wrapped at 200
-// pixels, and, when `title` is not empty, the title with the icon `titleIcon`
+// pixels at 96 dpi (scaled by the window's DPI), and, when `title` is not empty, the title with the icon `titleIcon`
 // beside it. Lives as long as its owner window. Always answers 0.
 int addTooltip(int window, int control, std::string_view title, std::string_view text,
                int titleIcon);

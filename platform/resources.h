@@ -1,5 +1,6 @@
 #pragma once
-// The pictures carried inside the program: one PNG and eleven icon files.
+// The pictures carried inside the program: the background PNG (at five
+// scales) and eleven icon files (each with its images for four scales).
 // On Windows they are RCDATA resources of the exe; the native build links the
 // same files as byte arrays.
 #include <cstddef>
@@ -22,6 +23,11 @@ enum PictureResource : int {
   kHelpIconPicture,
   kCloseTipIconPicture,
   kSaveTipIconPicture,
+  // The background drawn for higher display scales.
+  kBackground125Picture,
+  kBackground150Picture,
+  kBackground175Picture,
+  kBackground200Picture,
 };
 
 // The bytes of one embedded picture file; empty when the program lacks it.

@@ -55,7 +55,11 @@ struct WindowSpec {
   bool programIcon = true;  // the program's icon resource 1
 };
 
-// Opens a top-level window centred on the screen and shows it.
+// Opens a top-level window centred on the work area of its monitor and shows
+// it. Every position and size this layer takes (window client areas, control
+// rectangles, status bar fields, drawing and painting areas) is in 96-dpi
+// units: the layer scales it by the window's DPI (platform/dpi.h), and lays
+// the window out again when it moves to a monitor of another scale.
 bool openWindow(int window, const WindowSpec& spec);
 void closeWindow(int window);
 // Asks the window to close as its close box does: the thread that owns it gets
@@ -152,8 +156,13 @@ bool createFont(int font, const FontSpec& spec);
 
 enum class ImageKind { bitmap, icon };
 bool createImage(int image, const Picture& picture, ImageKind kind);
+// A larger drawing of `image` (made with createImage from its 96-dpi drawing),
+// for windows at a higher DPI: they draw from the smallest drawing at least
+// as large as they need, scaled smoothly to the exact size.
+bool addImageScale(int image, const Picture& picture);
 bool imageExists(int image);
-// A new bitmap `target` holding the piece of `source` at (x, y), width × height.
+// A new bitmap `target` holding the piece of `source` at (x, y), width × height
+// (96-dpi units; each larger drawing is cut at the scaled place).
 bool copyImageRect(int source, int target, int x, int y, int width, int height);
 
 // Drawing onto a window's client area. A painter is handed the surface of

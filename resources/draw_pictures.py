@@ -479,12 +479,12 @@ def draw_text(canvas, text, x, y, scale, paint, samples=3, weight=0.5):
 BUTTON_TEXT = (28, 46, 74)
 
 
-def draw_button(draw_icon, word):
-    canvas = Canvas(100, 20)
+def draw_button(draw_icon, word, scale=1.0):
+    canvas = Canvas(scaled(100, scale), scaled(20, scale))
     gap = 7
-    left = (canvas.width - (16 + gap + text_width(word))) // 2
-    draw_icon(Pen(canvas, left, 2, 1.0))
-    draw_text(canvas, word, left + 16 + gap, 6, 1.0, flat(BUTTON_TEXT))
+    left = int((canvas.width - (16 + gap + text_width(word)) * scale) // 2)
+    draw_icon(Pen(canvas, left, 2 * scale, scale))
+    draw_text(canvas, word, left + (16 + gap) * scale, 6 * scale, scale, flat(BUTTON_TEXT))
     return canvas
 
 
@@ -578,67 +578,74 @@ RIBBONS = [
 ]
 
 
-def draw_ribbons(canvas):
+def scaled(value, scale):
+    """A 96-dpi length at a scale, rounded as the program rounds (halves up)."""
+    return int(math.floor(value * scale + 0.5))
+
+
+def draw_ribbons(canvas, scale=1.0):
     width, height = canvas.width, canvas.height
+    design_width = BACKGROUND_SIZE[0]
     for base, amplitude, wavelength, phase, wobble, (h0, h1), opacity in RIBBONS:
         for x in range(width):
-            cx = x + 0.5
-            centre = ribbon_path(cx, base, amplitude, wavelength, phase, wobble)
-            slope = ribbon_path(cx + 0.5, base, amplitude, wavelength, phase, wobble) - \
-                ribbon_path(cx - 0.5, base, amplitude, wavelength, phase, wobble)
+            cx = (x + 0.5) / scale
+            centre = ribbon_path(cx, base, amplitude, wavelength, phase, wobble) * scale
+            half_step = 0.5 / scale
+            slope = (ribbon_path(cx + half_step, base, amplitude, wavelength, phase, wobble) -
+                     ribbon_path(cx - half_step, base, amplitude, wavelength, phase, wobble)) * scale
             stretch = math.sqrt(1.0 + slope * slope)
-            t = cx / width
-            half = h0 + (h1 - h0) * (0.5 - 0.5 * math.cos(math.pi * t))
+            t = cx / design_width
+            half = (h0 + (h1 - h0) * (0.5 - 0.5 * math.cos(math.pi * t))) * scale
             top, bottom = centre - half, centre + half
             for y in range(max(0, int(top) - 2), min(height, int(bottom) + 3)):
                 cy = y + 0.5
                 inside = clamp((min(cy - top, bottom - cy)) / stretch + 0.5)
                 if inside > 0.0:
-                    # brighter towards the upper edge, like light on a fold
                     across = clamp((cy - top) / (bottom - top))
                     canvas.blend(x, y, WHITE, opacity * inside * (1.0 - 0.6 * across))
-                # a fine bright line along the upper edge
                 edge = clamp(1.0 - abs(cy - top) / stretch)
                 if edge > 0.0:
                     canvas.blend(x, y, WHITE, 0.28 * edge * (0.35 + 0.65 * math.sin(math.pi * t)))
 
 
-def draw_background():
-    width, height = BACKGROUND_SIZE
+def draw_background(scale=1.0):
+    """The background at a display scale (1.0 = 100 %): the same design, every
+    length multiplied, outlines and highlights kept one pixel wide."""
+    design_width, design_height = BACKGROUND_SIZE
+    width, height = scaled(design_width, scale), scaled(design_height, scale)
     canvas = Canvas(width, height)
     for y in range(height):
-        colour = sky_colour(y + 0.5)
+        colour = sky_colour((y + 0.5) / scale)
         row = [c / 255.0 for c in colour]
         for x in range(width):
             p = canvas.pixels[y * width + x]
             p[0], p[1], p[2], p[3] = row[0], row[1], row[2], 1.0
 
-    # a wide soft glow from the top right
-    for y in range(0, 200):
-        for x in range(250, width):
-            d2 = ((x - 560) / 330.0) ** 2 + ((y + 40) / 190.0) ** 2
+    for y in range(0, scaled(200, scale)):
+        for x in range(scaled(250, scale), width):
+            ux, uy = (x + 0.5) / scale - 0.5, (y + 0.5) / scale - 0.5
+            d2 = ((ux - 560) / 330.0) ** 2 + ((uy + 40) / 190.0) ** 2
             if d2 < 4.0:
                 canvas.blend(x, y, WHITE, 0.45 * math.exp(-2.2 * d2))
 
-    draw_ribbons(canvas)
+    draw_ribbons(canvas, scale)
 
-    # the product name, large and faint, low on the right
-    scale = 3.0
-    name_left = width - 12 - text_width(NAME) * scale
-    name_top = 243
-    engraved = placed(text_shape(NAME, weight=0.55), name_left + 1, name_top + 1, scale)
-    canvas.fill(engraved, flat(SHADOW, 0.10), (name_left, name_top, width, name_top + 32), 2)
-    draw_text(canvas, NAME, name_left, name_top, scale, flat(WHITE, 0.38), samples=2, weight=0.55)
+    letter = 3.0 * scale
+    name_left = width - 12 * scale - text_width(NAME) * letter
+    name_top = 243 * scale
+    engraved = placed(text_shape(NAME, weight=0.55), name_left + scale, name_top + scale, letter)
+    canvas.fill(engraved, flat(SHADOW, 0.10), (name_left, name_top, width, name_top + 32 * scale), 2)
+    draw_text(canvas, NAME, name_left, name_top, letter, flat(WHITE, 0.38), samples=2, weight=0.55)
 
-    # the light panel behind the status line, with a soft shadow under it
-    x0, y0, x1, y1 = STATUS_PANEL
-    panel = box(x0, y0, x1, y1, 8.0)
-    for y in range(y0, y1 + 10):
-        for x in range(x0 - 6, x1 + 8):
-            d = panel(x + 0.5 - 1.0, y + 0.5 - 3.0)  # the panel moved 1 right and 3 down
-            if d < 8.0:
-                canvas.blend(x, y, SHADOW, 0.16 * math.exp(-max(d, 0.0) / 2.5))
-    # a vertical-only gradient: the status line's backdrop is cut from here and must be even
+    x0, y0, x1, y1 = (scaled(v, scale) for v in STATUS_PANEL)
+    radius = 8.0 * scale
+    panel = box(x0, y0, x1, y1, radius)
+    for y in range(y0, y1 + scaled(10, scale)):
+        for x in range(x0 - scaled(6, scale), x1 + scaled(8, scale)):
+            # the panel moved 1 right and 3 down
+            d = panel(x + 0.5 - 1.0 * scale, y + 0.5 - 3.0 * scale)
+            if d < radius:
+                canvas.blend(x, y, SHADOW, 0.16 * math.exp(-max(d, 0.0) / (2.5 * scale)))
     face = lambda x, y: (*mix((250, 252, 255), (238, 244, 251), clamp((y - y0) / (y1 - y0))), 0.97)
     canvas.fill(panel, face, (x0 - 1, y0 - 1, x1 + 1, y1 + 1), 2)
     rim = lambda x, y: abs(panel(x, y) + 0.5) - 0.5
@@ -713,18 +720,42 @@ def single_icon(canvas):
                        icon_bitmap(canvas.width, canvas.height, canvas.bytes_rgba()))])
 
 
+# The display scales the program carries pictures for: the background at each,
+# every icon (and picture button) at 16, 20, 24 and 32 pixels, 175 % taking the
+# 32-pixel image scaled down.
+BACKGROUND_SCALES = (125, 150, 175, 200)
+ICON_SCALES = (100, 125, 150, 200)
+
+
+def background_name(percent):
+    return "background.png" if percent == 100 else "background-%d.png" % percent
+
+
+def multi_icon(canvases):
+    return ico_bytes([(c.width, c.height, icon_bitmap(c.width, c.height, c.bytes_rgba()))
+                      for c in canvases])
+
+
+def draw_icon_at(draw, size):
+    canvas = Canvas(size, size)
+    draw(Pen(canvas, 0, 0, size / 16.0))
+    return canvas
+
+
 def draw_all():
     """Every output file name with its bytes."""
     files = []
-    background = draw_background()
-    files.append(("background.png", png_bytes(background.width, background.height,
-                                              background.bytes_rgba())))
+    for percent in (100,) + BACKGROUND_SCALES:
+        background = draw_background(percent / 100.0)
+        files.append((background_name(percent), png_bytes(background.width, background.height,
+                                                          background.bytes_rgba())))
     for name, draw in ICONS:
-        canvas = Canvas(16, 16)
-        draw(Pen(canvas, 0, 0, 1.0))
-        files.append((name, single_icon(canvas)))
-    files.append(("save_button.ico", single_icon(draw_button(draw_save_tip, "Enregistrer"))))
-    files.append(("close_button.ico", single_icon(draw_button(draw_close_tip, "Fermer"))))
+        files.append((name, multi_icon([draw_icon_at(draw, scaled(16, p / 100.0))
+                                        for p in ICON_SCALES])))
+    for name, draw, word in (("save_button.ico", draw_save_tip, "Enregistrer"),
+                             ("close_button.ico", draw_close_tip, "Fermer")):
+        files.append((name, multi_icon([draw_button(draw, word, p / 100.0)
+                                        for p in ICON_SCALES])))
     program = []
     for size in (16, 32, 48):
         canvas = draw_program_icon(size)
@@ -878,8 +909,23 @@ def check_files(folder):
             problems.append("the status band is uneven: luminance %.3f..%.3f"
                             % (min(band), max(band)))
 
-    expected = [(name, [(16, 16)]) for name, _ in ICONS]
-    expected += [("save_button.ico", [(100, 20)]), ("close_button.ico", [(100, 20)])]
+    for percent in BACKGROUND_SCALES:
+        name = background_name(percent)
+        size = tuple(scaled(v, percent / 100.0) for v in BACKGROUND_SIZE)
+        try:
+            w, h, colour_type, rgba = read_png(load(name))
+        except (OSError, ValueError) as error:
+            problems.append("%s: %s" % (name, error))
+            continue
+        if (w, h) != size or colour_type != 6:
+            problems.append("%s is %dx%d, colour type %d" % (name, w, h, colour_type))
+        elif any(rgba[i] != 255 for i in range(3, len(rgba), 4)):
+            problems.append("%s is not fully opaque" % name)
+
+    icon_sizes = [(scaled(16, p / 100.0),) * 2 for p in ICON_SCALES]
+    button_sizes = [(scaled(100, p / 100.0), scaled(20, p / 100.0)) for p in ICON_SCALES]
+    expected = [(name, icon_sizes) for name, _ in ICONS]
+    expected += [("save_button.ico", button_sizes), ("close_button.ico", button_sizes)]
     expected += [("ravelund.ico", [(16, 16), (32, 32), (48, 48), (256, 256)])]
     for name, sizes in expected:
         try:

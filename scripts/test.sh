@@ -12,6 +12,8 @@
 #   7. a screenshot of the real window (scripts/screenshot.sh)
 #   8. screenshots of the command bar and the preferences window
 #      (scripts/screenshot-buttons.sh)
+#   9. the main and preferences windows at 100 % and 150 % display scale
+#      (scripts/screenshot-scale.sh)
 #
 # The screenshots go to build/screenshots/: a test run changes no tracked
 # file. scripts/refresh-pictures.sh puts new ones in docs/.
@@ -151,4 +153,9 @@ fi
 if [[ -f scripts/screenshot-buttons.sh ]]; then
   step "screenshots of the command bar and the preferences window" 600 \
     scripts/screenshot-buttons.sh build/screenshots
+fi
+
+if [[ -f scripts/screenshot-scale.sh ]]; then
+  step "screenshots at 100 % and 150 % display scale" 600 \
+    scripts/screenshot-scale.sh build/screenshots
 fi

@@ -1,21 +1,27 @@
 #include "widgets/paint.h"
 
+#include "platform/dpi.h"
+
 namespace widgets {
 
 ContentPlacement placeContent(std::int64_t layout, int width, int height, int iconWidth,
-                              int iconHeight, int textWidth, int textHeight, int fontHeight) {
+                              int iconHeight, int textWidth, int textHeight, int fontHeight,
+                              int dpi) {
   const int w = width;
   const int h = height;
+  const int m7 = platform::scaleForDpi(7, dpi);
+  const int m10 = platform::scaleForDpi(10, dpi);
+  const int m20 = platform::scaleForDpi(20, dpi);
   switch (layout) {
     case iconTop:
-      return {(w - iconWidth) / 2, (h - iconHeight) / 4, (w - textWidth) / 2, h - textHeight - 10};
+      return {(w - iconWidth) / 2, (h - iconHeight) / 4, (w - textWidth) / 2, h - textHeight - m10};
     case iconRight:
-      return {w - iconWidth - 10, (h - iconHeight) / 2, w - textWidth - iconWidth - 20,
+      return {w - iconWidth - m10, (h - iconHeight) / 2, w - textWidth - iconWidth - m20,
               (h - fontHeight) / 2};
     case iconBottom:
-      return {(w - iconWidth) / 2, h - iconHeight - 7, (w - textWidth) / 2, (h - textHeight) / 4};
+      return {(w - iconWidth) / 2, h - iconHeight - m7, (w - textWidth) / 2, (h - textHeight) / 4};
     case iconLeft:
-      return {10, (h - iconHeight) / 2, iconWidth + 20, (h - fontHeight) / 2};
+      return {m10, (h - iconHeight) / 2, iconWidth + m20, (h - fontHeight) / 2};
     default:
       return {};
   }
@@ -98,7 +104,7 @@ ButtonPaint planButtonPaint(const ButtonPaintInput& input) {
   }
   const ContentPlacement at =
       placeContent(input.layout, input.width, input.height, input.iconWidth, input.iconHeight,
-                   input.textWidth, input.textHeight, input.fontHeight);
+                   input.textWidth, input.textHeight, input.fontHeight, input.dpi);
   paint.iconX = at.iconX;
   paint.iconY = at.iconY;
   switch (paint.look) {
@@ -108,11 +114,13 @@ ButtonPaint planButtonPaint(const ButtonPaintInput& input) {
       paint.iconY += 1;
       paint.captions.push_back({at.textX + 1, at.textY + 1, 0});
       break;
-    case ButtonLook::focused:
+    case ButtonLook::focused: {
       paint.captions.push_back({at.textX, at.textY, 0});
       paint.focusRectangle = true;
-      paint.focus = {4, 4, input.width - 4, input.height - 4};
+      const int inset = platform::scaleForDpi(4, input.dpi);
+      paint.focus = {inset, inset, input.width - inset, input.height - inset};
       break;
+    }
     case ButtonLook::disabled:
       // Engraved: a light copy one pixel down and right, the shadow on top.
       paint.iconDisabled = true;

@@ -63,10 +63,12 @@ struct ContentPlacement {
 };
 
 // Icon and caption positions inside a width × height button, from the icon's
-// size, the caption's measured size and the font's character height. Integer
+// size, the caption's measured size and the font's character height, all in
+// the window's pixels; the margins are 96-dpi units scaled by `dpi`. Integer
 // divisions truncate toward zero; an unknown layout leaves everything at 0.
 ContentPlacement placeContent(std::int64_t layout, int width, int height, int iconWidth,
-                              int iconHeight, int textWidth, int textHeight, int fontHeight);
+                              int iconHeight, int textWidth, int textHeight, int fontHeight,
+                              int dpi = 96);
 
 enum class ButtonLook { pressed, focused, disabled, normal };
 
@@ -124,6 +126,7 @@ struct ButtonPaintInput {
   int textWidth = 0;
   int textHeight = 0;
   int fontHeight = 0;
+  int dpi = 96;  // the window's: margins and the focus rectangle's inset scale by it
 };
 
 // Everything the painter draws, in this order: the button-face fill of the

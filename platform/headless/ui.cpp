@@ -306,6 +306,12 @@ bool createImage(int image, const Picture& picture, ImageKind) {
   return true;
 }
 
+// The headless world shows everything at 96 dpi: the larger drawings are
+// never used.
+bool addImageScale(int image, const Picture& picture) {
+  return !picture.empty() && imageExists(image);
+}
+
 bool imageExists(int image) {
   auto& w = world();
   std::lock_guard lock(w.mutex);

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "platform/dpi.h"
 #include "platform/win32/text.h"
 
 namespace platform {
@@ -19,13 +20,16 @@ bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdg
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(statusBar)),
                               GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
-  SendMessageW(hwnd, SB_SETMINHEIGHT, static_cast<WPARAM>(minimumHeight), 0);
+  const int dpi = windowDpi(window);
+  SendMessageW(hwnd, SB_SETMINHEIGHT,
+               static_cast<WPARAM>(statusBarMinimumHeight(minimumHeight, dpi)), 0);
   SendMessageW(hwnd, WM_SIZE, 0, 0);
-  std::vector<int> edges = rightEdges;
+  std::vector<int> edges;
+  for (const int edge : rightEdges) edges.push_back(scaleForDpi(edge, dpi));
   SendMessageW(hwnd, SB_SETPARTS, edges.size(), reinterpret_cast<LPARAM>(edges.data()));
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  r.statusBars[statusBar] = hwnd;
+  r.statusBars[statusBar] = {hwnd, window, rightEdges, minimumHeight};
   return true;
 }
 
@@ -36,7 +40,7 @@ void setStatusField(int statusBar, int field, std::string_view text, FieldStyle 
     std::lock_guard lock(r.mutex);
     const auto it = r.statusBars.find(statusBar);
     if (it == r.statusBars.end()) return;
-    hwnd = it->second;
+    hwnd = it->second.hwnd;
   }
   const WPARAM flags = static_cast<WPARAM>(field) | (style == FieldStyle::raised ? SBT_POPOUT : 0);
   const std::wstring wide = widen(text);
@@ -114,7 +118,7 @@ void addPlainTooltip(int window, int control, std::string_view text) {
   SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  r.tooltips.push_back(tip);
+  r.tooltips.push_back({tip, window, 0, 0, {}});
 }
 
 }  // namespace platform

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/dpi.h"
 #include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_internal.h"
@@ -89,12 +90,21 @@ struct ButtonImage {
   int height = 0;
 };
 
-ButtonImage imageOf(std::int64_t image) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.images.find(static_cast<int>(image));
-  if (it == r.images.end() || !it->second.icon) return {};
-  return {it->second.icon, it->second.picture.width, it->second.picture.height};
+// The icon made for `dpi`, at its 96-dpi size scaled.
+ButtonImage imageOf(std::int64_t image, int dpi) {
+  int width = 0;
+  int height = 0;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.images.find(static_cast<int>(image));
+    if (it == r.images.end() || !it->second.icon) return {};
+    width = it->second.picture.width;
+    height = it->second.picture.height;
+  }
+  HICON icon = iconFor(static_cast<int>(image), dpi);
+  if (!icon) return {};
+  return {icon, scaleForDpi(width, dpi), scaleForDpi(height, dpi)};
 }
 
 // Lines of one colour share one pen, created for them and deleted after.
@@ -141,7 +151,8 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
     GetTextExtentPoint32W(dc, caption, length, &extent);
     if (previous) SelectObject(dc, previous);
   }
-  const ButtonImage image = imageOf(record.image);
+  const int dpi = windowDpi(windowNumber(GetAncestor(button, GA_ROOT)));
+  const ButtonImage image = imageOf(record.image, dpi);
 
   widgets::ButtonPaintInput input;
   input.isButton = request.CtlType == ODT_BUTTON;
@@ -157,6 +168,7 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
   input.textWidth = static_cast<int>(extent.cx);
   input.textHeight = static_cast<int>(extent.cy);
   input.fontHeight = fontHeight;
+  input.dpi = dpi;
   const widgets::ButtonPaint plan = widgets::planButtonPaint(input);
   if (!dc || !plan.paints) return;
   const int saved = SaveDC(dc);
@@ -216,13 +228,15 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
                        std::string_view caption, int image, std::int64_t layout) {
   HWND parent = controlParent(window);
   if (!parent) return false;
-  HWND button = CreateWindowExW(
-      0, WC_BUTTONW, widen(caption).c_str(),
-      WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW, x, y, width, height, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)), GetModuleHandleW(nullptr), nullptr);
+  const int dpi = windowDpi(window);
+  const Area place = scaleRect({x, y, width, height}, dpi);
+  HWND button = CreateWindowExW(0, WC_BUTTONW, widen(caption).c_str(),
+                                WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_GROUP | BS_OWNERDRAW,
+                                place.x, place.y, place.width, place.height, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)),
+                                GetModuleHandleW(nullptr), nullptr);
   if (!button) return false;
-  SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
-               TRUE);
+  SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(guiFontFor(dpi)), TRUE);
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
@@ -230,6 +244,10 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
     record.hwnd = button;
     record.window = window;
     record.kind = ControlKind::pushButton;
+    record.x = x;
+    record.y = y;
+    record.width = width;
+    record.height = height;
     r.controls[control] = record;
     r.controlByHandle[button] = control;
   }
@@ -258,7 +276,9 @@ int addTooltip(int window, int control, std::string_view title, std::string_view
                              0, 0, 0, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   SendMessageW(tip, TTM_SETTIPTEXTCOLOR, GetSysColor(COLOR_INFOTEXT), 0);
   SendMessageW(tip, TTM_SETTIPBKCOLOR, GetSysColor(COLOR_INFOBK), 0);
-  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, 200);
+  constexpr int kTipWidth = 200;
+  const int dpi = windowDpi(window);
+  SendMessageW(tip, TTM_SETMAXTIPWIDTH, 0, scaleForDpi(kTipWidth, dpi));
   std::wstring description = widen(text);
   TOOLINFOW info{};
   info.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -267,17 +287,15 @@ int addTooltip(int window, int control, std::string_view title, std::string_view
   info.uId = reinterpret_cast<UINT_PTR>(tool);
   info.lpszText = description.data();
   SendMessageW(tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  const std::wstring wideTitle = widen(title);
   if (!title.empty()) {
-    HICON icon = nullptr;
-    {
-      auto& r = registry();
-      std::lock_guard lock(r.mutex);
-      const auto it = r.images.find(titleIcon);
-      if (it != r.images.end()) icon = it->second.icon;
-    }
-    const std::wstring wideTitle = widen(title);
-    SendMessageW(tip, TTM_SETTITLEW, reinterpret_cast<WPARAM>(icon),
+    SendMessageW(tip, TTM_SETTITLEW, reinterpret_cast<WPARAM>(iconFor(titleIcon, dpi)),
                  reinterpret_cast<LPARAM>(wideTitle.c_str()));
+  }
+  if (tip) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    r.tooltips.push_back({tip, window, kTipWidth, titleIcon, wideTitle});
   }
   return 0;
 }

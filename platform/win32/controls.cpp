@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/dpi.h"
 #include "platform/win32/text.h"
 
 namespace platform {
@@ -62,14 +63,20 @@ bool createControl(int window, const ControlSpec& spec) {
       break;
     }
   }
-  HWND hwnd = CreateWindowExW(exStyle, className, widen(spec.text).c_str(), style, spec.x, spec.y,
-                              spec.width, spec.height, parent,
+  const int dpi = windowDpi(window);
+  const Area place = scaleRect({spec.x, spec.y, spec.width, spec.height}, dpi);
+  HWND hwnd = CreateWindowExW(exStyle, className, widen(spec.text).c_str(), style, place.x, place.y,
+                              place.width, place.height, parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.number)),
                               GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
-  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(guiFontFor(dpi)), TRUE);
   HBITMAP bitmap = nullptr;
   HICON icon = nullptr;
+  if (spec.kind == ControlKind::picture) bitmap = bitmapFor(spec.image, dpi);
+  if (spec.kind == ControlKind::imageButton || spec.kind == ControlKind::pushButton) {
+    icon = iconFor(spec.image, dpi);
+  }
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
@@ -77,13 +84,13 @@ bool createControl(int window, const ControlSpec& spec) {
     record.hwnd = hwnd;
     record.window = window;
     record.kind = spec.kind;
+    record.x = spec.x;
+    record.y = spec.y;
+    record.width = spec.width;
+    record.height = spec.height;
+    record.image = spec.image;
     r.controls[spec.number] = record;
     r.controlByHandle[hwnd] = spec.number;
-    const auto image = r.images.find(spec.image);
-    if (image != r.images.end()) {
-      bitmap = image->second.bitmap;
-      icon = image->second.icon;
-    }
   }
   if (spec.kind == ControlKind::progress) SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
   if (spec.kind == ControlKind::picture && bitmap) {
@@ -189,17 +196,19 @@ void setTextColour(int control, Rgb colour) { setColour(control, colour, ColourP
 void setBackColour(int control, Rgb colour) { setColour(control, colour, ColourPart::back); }
 
 void setControlFont(int control, int font) {
-  HFONT handle = nullptr;
   HWND hwnd = nullptr;
+  int window = 0;
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    const auto f = r.fonts.find(font);
     const auto c = r.controls.find(control);
-    if (f == r.fonts.end() || c == r.controls.end()) return;
-    handle = f->second;
+    if (r.fonts.count(font) == 0 || c == r.controls.end()) return;
+    c->second.font = font;
     hwnd = c->second.hwnd;
+    window = c->second.window;
   }
+  HFONT handle = fontFor(font, windowDpi(window));
+  if (!handle) return;
   SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
 }
 

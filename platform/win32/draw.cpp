@@ -2,6 +2,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/dpi.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_internal.h"
 
@@ -61,20 +62,154 @@ HICON makeIcon(const Picture& picture) {
 
 }  // namespace
 
+}  // namespace platform
+
+namespace platform::win32 {
+namespace {
+
+// The font's height at 96 dpi as the system has always made it, then scaled to
+// `dpi` toward the smaller size: -MulDiv(points, dpi, 72) itself rounds up at
+// some scales (16.67 to 17 pixels for 10 points at 120 dpi) and its text would
+// outgrow the label that fits it at 96 dpi.
+HFONT makeFont(const FontSpec& spec, int dpi) {
+  const int height = -(MulDiv(spec.points, kBaseDpi, 72) * dpi / kBaseDpi);
+  return CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, FALSE, FALSE, DEFAULT_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     spec.proofQuality ? PROOF_QUALITY : DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str());
+}
+
+// The drawing an image at `dpi` is made from: the smallest at least as wide
+// as the image's 96-dpi width scaled, else the largest.
+const Picture& drawingFor(const ImageRecord& record, int width) {
+  const Picture* chosen = &record.picture;
+  if (chosen->width >= width) return *chosen;
+  for (const Picture& larger : record.larger) {
+    chosen = &larger;
+    if (larger.width >= width) break;
+  }
+  return *chosen;
+}
+
+// The pixels of `record` for `dpi`, and the width of the drawing they came from.
+Picture picturesFor(const ImageRecord& record, int dpi, int* sourceWidth) {
+  const int width = scaleForDpi(record.picture.width, dpi);
+  const int height = scaleForDpi(record.picture.height, dpi);
+  const Picture& source = drawingFor(record, width);
+  *sourceWidth = source.width;
+  return resizePicture(source, width, height);
+}
+
+}  // namespace
+
+HFONT fontFor(int font, int dpi) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.fonts.find(font);
+  if (it == r.fonts.end()) return nullptr;
+  const auto made = it->second.at.find(dpi);
+  if (made != it->second.at.end()) return made->second;
+  HFONT handle = makeFont(it->second.spec, dpi);
+  if (handle) it->second.at[dpi] = handle;
+  return handle;
+}
+
+HFONT guiFontFor(int dpi) {
+  const auto stock = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+  const int system = systemDpi();
+  if (dpi == kBaseDpi && system == kBaseDpi) return stock;
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto made = r.guiFonts.find(dpi);
+  if (made != r.guiFonts.end()) return made->second;
+  LOGFONTW description{};
+  if (!GetObjectW(stock, sizeof description, &description)) return stock;
+  // The stock font is made for the system DPI: its size at 96 dpi, then at
+  // the window's, rounded toward the smaller size, so that no caption grows
+  // faster than the control it was measured for at 96 dpi (glyphs widen a
+  // little more than their height at some sizes).
+  const int height96 = MulDiv(description.lfHeight, kBaseDpi, system);
+  description.lfHeight = height96 * dpi / kBaseDpi;
+  description.lfWidth = 0;
+  HFONT handle = CreateFontIndirectW(&description);
+  if (!handle) return stock;
+  r.guiFonts[dpi] = handle;
+  return handle;
+}
+
+HBITMAP bitmapFor(int image, int dpi) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(image);
+  if (it == r.images.end()) return nullptr;
+  ImageRecord& record = it->second;
+  if (dpi == kBaseDpi || dpi <= 0) return record.bitmap;
+  const auto made = record.bitmapAt.find(dpi);
+  if (made != record.bitmapAt.end()) return made->second;
+  int sourceWidth = 0;
+  HBITMAP bitmap = makeBitmap(picturesFor(record, dpi, &sourceWidth));
+  if (!bitmap) return nullptr;
+  record.bitmapAt[dpi] = bitmap;
+  record.sourceWidthAt[dpi] = sourceWidth;
+  return bitmap;
+}
+
+HICON iconFor(int image, int dpi) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(image);
+  if (it == r.images.end()) return nullptr;
+  ImageRecord& record = it->second;
+  if (dpi == kBaseDpi || dpi <= 0) return record.icon;
+  if (!record.icon) return nullptr;
+  const auto made = record.iconAt.find(dpi);
+  if (made != record.iconAt.end()) return made->second;
+  int sourceWidth = 0;
+  HICON icon = makeIcon(picturesFor(record, dpi, &sourceWidth));
+  if (!icon) return nullptr;
+  record.iconAt[dpi] = icon;
+  record.sourceWidthAt[dpi] = sourceWidth;
+  return icon;
+}
+
+int sourceWidthFor(int image, int dpi) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(image);
+  if (it == r.images.end()) return 0;
+  if (dpi == kBaseDpi || dpi <= 0) return it->second.picture.width;
+  const auto made = it->second.sourceWidthAt.find(dpi);
+  return made == it->second.sourceWidthAt.end() ? 0 : made->second;
+}
+
+void releaseImage(ImageRecord& record) {
+  if (record.bitmap) DeleteObject(record.bitmap);
+  if (record.icon) DestroyIcon(record.icon);
+  for (auto& [dpi, bitmap] : record.bitmapAt) DeleteObject(bitmap);
+  for (auto& [dpi, icon] : record.iconAt) DestroyIcon(icon);
+  record.bitmapAt.clear();
+  record.iconAt.clear();
+}
+
+void releaseFont(FontRecord& record) {
+  for (auto& [dpi, font] : record.at) DeleteObject(font);
+  record.at.clear();
+}
+
+}  // namespace platform::win32
+
+namespace platform {
+
 bool createFont(int font, const FontSpec& spec) {
-  HDC screen = GetDC(nullptr);
-  const int pixelsPerInch = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen) ReleaseDC(nullptr, screen);
-  const int height = -MulDiv(spec.points, pixelsPerInch, 72);
-  HFONT handle = CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             spec.proofQuality ? PROOF_QUALITY : DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str());
+  const int dpi = systemDpi();
+  HFONT handle = makeFont(spec, dpi);
   if (!handle) return false;
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  if (const auto old = r.fonts.find(font); old != r.fonts.end()) DeleteObject(old->second);
-  r.fonts[font] = handle;
+  if (const auto old = r.fonts.find(font); old != r.fonts.end()) releaseFont(old->second);
+  FontRecord& record = r.fonts[font];
+  record.spec = spec;
+  record.at[dpi] = handle;
   return true;
 }
 
@@ -92,11 +227,21 @@ bool createImage(int image, const Picture& picture, ImageKind kind) {
   }
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  if (const auto old = r.images.find(image); old != r.images.end()) {
-    if (old->second.bitmap) DeleteObject(old->second.bitmap);
-    if (old->second.icon) DestroyIcon(old->second.icon);
-  }
+  if (const auto old = r.images.find(image); old != r.images.end()) releaseImage(old->second);
   r.images[image] = std::move(record);
+  return true;
+}
+
+bool addImageScale(int image, const Picture& picture) {
+  if (picture.empty()) return false;
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(image);
+  if (it == r.images.end() || picture.width <= it->second.picture.width) return false;
+  auto& larger = it->second.larger;
+  auto at = larger.begin();
+  while (at != larger.end() && at->width < picture.width) ++at;
+  larger.insert(at, picture);
   return true;
 }
 
@@ -108,14 +253,25 @@ bool imageExists(int image) {
 
 bool copyImageRect(int source, int target, int x, int y, int width, int height) {
   Picture piece;
+  std::vector<Picture> largerPieces;
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
     const auto it = r.images.find(source);
     if (it == r.images.end()) return false;
-    piece = cutPicture(it->second.picture, x, y, width, height);
+    const Picture& base = it->second.picture;
+    piece = cutPicture(base, x, y, width, height);
+    // Each larger drawing cut at the scaled place, rounded as the window's
+    // pixels are.
+    for (const Picture& larger : it->second.larger) {
+      const auto at = [&](int value) { return MulDiv(value, larger.width, base.width); };
+      Picture cut = cutPicture(larger, at(x), at(y), at(x + width) - at(x), at(y + height) - at(y));
+      if (!cut.empty()) largerPieces.push_back(std::move(cut));
+    }
   }
-  return createImage(target, piece, ImageKind::bitmap);
+  if (!createImage(target, piece, ImageKind::bitmap)) return false;
+  for (const Picture& larger : largerPieces) addImageScale(target, larger);
+  return true;
 }
 
 Surface::Surface(int window) : window_(window) {
@@ -135,23 +291,26 @@ Surface::~Surface() {
   ReleaseDC(static_cast<HWND>(owner_), static_cast<HDC>(handle_));
 }
 
-void Surface::drawImage(int image, int x, int y, int width, int height) {
-  if (!handle_ || width < 1 || height < 1) return;
+void Surface::drawImage(int image, int x96, int y96, int width96, int height96) {
+  if (!handle_ || width96 < 1 || height96 < 1) return;
   HDC dc = static_cast<HDC>(handle_);
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.images.find(image);
-  if (it == r.images.end() || !it->second.bitmap) return;
+  const int dpi = windowDpi(window_);
+  const int x = scaleForDpi(x96, dpi);
+  const int y = scaleForDpi(y96, dpi);
+  const int width = scaleForDpi(x96 + width96, dpi) - x;
+  const int height = scaleForDpi(y96 + height96, dpi) - y;
+  HBITMAP bitmap = bitmapFor(image, dpi);
+  BITMAP info{};
+  if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
   HDC memory = CreateCompatibleDC(dc);
   if (!memory) return;
-  HGDIOBJ previous = SelectObject(memory, it->second.bitmap);
-  const Picture& picture = it->second.picture;
-  if (picture.width == width && picture.height == height) {
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  if (info.bmWidth == width && info.bmHeight == height) {
     BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
   } else {
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, x, y, width, height, memory, 0, 0, picture.width, picture.height, SRCCOPY);
+    StretchBlt(dc, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     SetStretchBltMode(dc, oldMode);
   }
   SelectObject(memory, previous);
@@ -161,18 +320,14 @@ void Surface::drawImage(int image, int x, int y, int width, int height) {
 void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour) {
   if (!handle_) return;
   HDC dc = static_cast<HDC>(handle_);
-  HFONT handle = nullptr;
-  {
-    auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.fonts.find(font);
-    if (it != r.fonts.end()) handle = it->second;
-  }
+  const int dpi = windowDpi(window_);
+  HFONT handle = fontFor(font, dpi);
   SetBkMode(dc, TRANSPARENT);
   HGDIOBJ previous = handle ? SelectObject(dc, handle) : nullptr;
   SetTextColor(dc, RGB(colour.r, colour.g, colour.b));
   const std::wstring wide = widen(text);
-  TextOutW(dc, x, y, wide.c_str(), static_cast<int>(wide.size()));
+  TextOutW(dc, scaleForDpi(x, dpi), scaleForDpi(y, dpi), wide.c_str(),
+           static_cast<int>(wide.size()));
   if (previous) SelectObject(dc, previous);
 }
 

@@ -10,6 +10,8 @@
 #include <map>
 #include <mutex>
 
+#include "platform/dpi.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -53,8 +55,11 @@ void paint(HWND control, int number) {
   drawPicture(control, dc);
   if (painter) {
     const RECT& r = ps.rcPaint;
-    Surface surface(windowNumber(GetAncestor(control, GA_ROOT)), dc);
-    painter(surface, {r.left, r.top, r.right - r.left, r.bottom - r.top});
+    const int window = windowNumber(GetAncestor(control, GA_ROOT));
+    Surface surface(window, dc);
+    // The painter works in 96-dpi units.
+    painter(surface, unscaleAreaOutward({r.left, r.top, r.right - r.left, r.bottom - r.top},
+                                        windowDpi(window)));
   }
   EndPaint(control, &ps);
 }
@@ -106,7 +111,8 @@ void setOverlayPainter(int control, Painter painter) {
 void invalidateArea(int control, const Area& area) {
   HWND hwnd = controlHandle(control);
   if (!hwnd) return;
-  const RECT rect{area.x, area.y, area.x + area.width, area.y + area.height};
+  const Area pixels = scaleAreaOutward(area, controlDpi(control));
+  const RECT rect{pixels.x, pixels.y, pixels.x + pixels.width, pixels.y + pixels.height};
   // Any thread may mark the area; only the UI thread paints, at once when it
   // is the caller, else at its next dispatch.
   InvalidateRect(hwnd, &rect, FALSE);

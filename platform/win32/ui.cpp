@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "platform/dpi.h"
 #include "platform/win32/buttons_internal.h"
 #include "platform/win32/taskbar.h"
 #include "platform/win32/text.h"
@@ -99,6 +100,16 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
   }
 }
 
+// Moved to a monitor of another DPI (or the scale changed): the window takes
+// the rectangle the system suggests and lays itself out for the new DPI.
+void onDpiChanged(HWND hwnd, int dpi, const RECT& suggested) {
+  const int window = windowNumber(hwnd);
+  if (window < 0 || dpi <= 0) return;
+  SetWindowPos(hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  applyWindowDpi(window, dpi);
+}
+
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   taskbarMessage(hwnd, message, wParam);
@@ -122,6 +133,9 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     case WM_TIMER:
       runTimer(hwnd, wParam);
+      return 0;
+    case WM_DPICHANGED:
+      onDpiChanged(hwnd, LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
     default:
       break;
@@ -179,6 +193,35 @@ bool registerClasses() {
     return RegisterClassExW(&panelClass) != 0;
   }();
   return registered;
+}
+
+HMONITOR monitorForNewWindow() {
+  HWND active = GetActiveWindow();
+  if (active && windowNumber(GetAncestor(active, GA_ROOT)) >= 0) {
+    return MonitorFromWindow(active, MONITOR_DEFAULTTONEAREST);
+  }
+  HWND any = nullptr;
+  {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (!r.windows.empty()) any = r.windows.begin()->second.hwnd;
+  }
+  if (any) return MonitorFromWindow(any, MONITOR_DEFAULTTONEAREST);
+  return MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
+}
+
+// The frame of a window whose client area is the spec's scaled by `dpi`,
+// centred on `work` (never above or left of it).
+RECT centredFrame(const WindowSpec& spec, DWORD style, DWORD exStyle, int dpi, const RECT& work) {
+  RECT frame{0, 0, scaleForDpi(spec.clientWidth, dpi), scaleForDpi(spec.clientHeight, dpi)};
+  adjustFrameForDpi(&frame, style, exStyle, dpi);
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const int left = static_cast<int>(work.left) +
+                   std::max(0, static_cast<int>(work.right - work.left - width) / 2);
+  const int top = static_cast<int>(work.top) +
+                  std::max(0, static_cast<int>(work.bottom - work.top - height) / 2);
+  return {left, top, left + width, top + height};
 }
 
 }  // namespace
@@ -252,21 +295,20 @@ void releaseAll() {
   }
   for (const auto& [number, record] : windows) DestroyWindow(record.hwnd);
   std::lock_guard lock(r.mutex);
-  for (HWND tip : r.tooltips) DestroyWindow(tip);
+  for (const auto& tip : r.tooltips) DestroyWindow(tip.hwnd);
   for (auto& [number, control] : r.controls) {
     if (control.backBrush) DeleteObject(control.backBrush);
   }
-  for (auto& [number, font] : r.fonts) DeleteObject(font);
-  for (auto& [number, image] : r.images) {
-    if (image.bitmap) DeleteObject(image.bitmap);
-    if (image.icon) DestroyIcon(image.icon);
-  }
+  for (auto& [number, font] : r.fonts) releaseFont(font);
+  for (auto& [dpi, font] : r.guiFonts) DeleteObject(font);
+  for (auto& [number, image] : r.images) releaseImage(image);
   for (auto& [number, menu] : r.menus) DestroyMenu(menu);
   releaseThemeApi();
   r.windows.clear();
   r.controls.clear();
   r.controlByHandle.clear();
   r.fonts.clear();
+  r.guiFonts.clear();
   r.images.clear();
   r.menus.clear();
   r.statusBars.clear();
@@ -284,19 +326,31 @@ bool openWindow(int window, const WindowSpec& spec) {
   if (spec.minimiseBox) style |= WS_MINIMIZEBOX;
   if (spec.maximiseBox) style |= WS_MAXIMIZEBOX;
   const DWORD exStyle = WS_EX_CONTROLPARENT;
-  RECT frame{0, 0, spec.clientWidth, spec.clientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  const int left = std::max(0, (GetSystemMetrics(SM_CXSCREEN) - width) / 2);
-  const int top = std::max(0, (GetSystemMetrics(SM_CYSCREEN) - height) / 2);
-  HWND hwnd = CreateWindowExW(exStyle, kWindowClass, widen(spec.title).c_str(), style, left, top,
-                              width, height, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // Centred on the work area of the monitor it belongs to (that of the
+  // program's active window, else the primary one), at that monitor's DPI.
+  const HMONITOR monitor = monitorForNewWindow();
+  MONITORINFO screen{};
+  screen.cbSize = sizeof screen;
+  if (!GetMonitorInfoW(monitor, &screen)) {
+    screen.rcWork = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  int dpi = monitorDpi(monitor);
+  RECT place = centredFrame(spec, style, exStyle, dpi, screen.rcWork);
+  HWND hwnd = CreateWindowExW(exStyle, kWindowClass, widen(spec.title).c_str(), style, place.left,
+                              place.top, place.right - place.left, place.bottom - place.top,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
+  // The system may have given it another DPI than its monitor's reported one.
+  if (const int given = dpiOfHandle(hwnd); given != dpi) {
+    dpi = given;
+    place = centredFrame(spec, style, exStyle, dpi, screen.rcWork);
+    SetWindowPos(hwnd, nullptr, place.left, place.top, place.right - place.left,
+                 place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
-    r.windows[window] = {hwnd, false};
+    r.windows[window] = {hwnd, false, dpi};
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, static_cast<LONG_PTR>(window) + 1);
   }
   ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -325,6 +379,9 @@ void closeWindow(int window) {
     for (auto it = r.timers.begin(); it != r.timers.end();) {
       it = it->first.first == window ? r.timers.erase(it) : std::next(it);
     }
+    // Its tooltips and status bars go with it.
+    std::erase_if(r.tooltips, [window](const TooltipRecord& tip) { return tip.window == window; });
+    std::erase_if(r.statusBars, [window](const auto& bar) { return bar.second.window == window; });
     r.windows.erase(window);
   }
   runOnOwnerThread(hwnd, [hwnd] { DestroyWindow(hwnd); });

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/image.h"
 #include "platform/ui.h"
@@ -16,12 +17,20 @@ namespace platform::win32 {
 struct WindowRecord {
   HWND hwnd = nullptr;
   bool ready = false;  // shown; moves from now on are the user's
+  int dpi = 96;        // the window's DPI, which every size in it is scaled by
 };
 
 struct ControlRecord {
   HWND hwnd = nullptr;
   int window = 0;
   ControlKind kind = ControlKind::label;
+  // Where it lies in its parent and how big, in 96-dpi units.
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+  int font = 0;   // the program's font number; 0: the default GUI font
+  int image = 0;  // the picture or icon it shows, 0: none
   bool hasTextColour = false;
   COLORREF textColour = 0;
   bool hasBackColour = false;
@@ -31,9 +40,34 @@ struct ControlRecord {
 
 struct ImageRecord {
   ImageKind kind = ImageKind::bitmap;
-  HBITMAP bitmap = nullptr;
-  HICON icon = nullptr;
-  Picture picture;  // the pixels, kept for copying pieces out
+  HBITMAP bitmap = nullptr;     // at 96 dpi
+  HICON icon = nullptr;         // at 96 dpi
+  Picture picture;              // the 96-dpi pixels, kept for copying pieces out
+  std::vector<Picture> larger;  // drawings for higher scales, smallest first
+  // Made for other DPIs when first asked for, by DPI.
+  std::map<int, HBITMAP> bitmapAt;
+  std::map<int, HICON> iconAt;
+  std::map<int, int> sourceWidthAt;  // the width of the drawing each was made from
+};
+
+struct FontRecord {
+  FontSpec spec;
+  std::map<int, HFONT> at;  // by DPI
+};
+
+struct StatusBarRecord {
+  HWND hwnd = nullptr;
+  int window = 0;
+  std::vector<int> rightEdges;  // 96-dpi units
+  int minimumHeight = 0;
+};
+
+struct TooltipRecord {
+  HWND hwnd = nullptr;
+  int window = 0;
+  int maximumWidth = 0;  // 96-dpi units, 0: none set
+  int titleIcon = 0;
+  std::wstring title;
 };
 
 struct Registry {
@@ -41,12 +75,13 @@ struct Registry {
   std::map<int, WindowRecord> windows;
   std::map<int, ControlRecord> controls;
   std::map<HWND, int> controlByHandle;
-  std::map<int, HFONT> fonts;
+  std::map<int, FontRecord> fonts;
+  std::map<int, HFONT> guiFonts;  // the default GUI font made for a DPI, by DPI
   std::map<int, ImageRecord> images;
   std::map<int, HMENU> menus;
-  std::map<int, HWND> statusBars;
+  std::map<int, StatusBarRecord> statusBars;
   std::map<std::pair<int, int>, std::function<void()>> timers;
-  std::vector<HWND> tooltips;
+  std::vector<TooltipRecord> tooltips;
   HWND container = nullptr;
 };
 
@@ -61,6 +96,44 @@ HWND windowHandle(int window);
 HWND controlParent(int window);
 HWND controlHandle(int control);
 int windowNumber(HWND hwnd);
+
+// ---- Display scale (scale.cpp) ----------------------------------------------
+
+// The DPI of the screen as the system reports it to this process (the system
+// DPI, fixed at log-on).
+int systemDpi();
+// The DPI the system gives `hwnd` (GetDpiForWindow where it exists, else the
+// system DPI).
+int dpiOfHandle(HWND hwnd);
+// The DPI a window of the program is laid out for; 96 when it does not exist.
+int windowDpi(int window);
+// The DPI of the window a control lies in.
+int controlDpi(int control);
+// The DPI of a monitor (GetDpiForMonitor where it exists, else the system DPI).
+int monitorDpi(HMONITOR monitor);
+// AdjustWindowRectExForDpi where it exists, else AdjustWindowRectEx.
+void adjustFrameForDpi(RECT* rect, DWORD style, DWORD exStyle, int dpi);
+// The default GUI font made for `dpi`: its face and 96-dpi size, at that DPI
+// (the stock object itself at 96 dpi on a 96-dpi system).
+HFONT guiFontFor(int dpi);
+// The program's font made for `dpi`; null when there is no such font.
+HFONT fontFor(int font, int dpi);
+// The image's bitmap or icon made for `dpi`: its own at 96 dpi, else drawn
+// from the smallest of its drawings at least as large as needed, scaled
+// smoothly to its 96-dpi size scaled. Null when there is no such image.
+HBITMAP bitmapFor(int image, int dpi);
+HICON iconFor(int image, int dpi);
+// The width of the drawing that iconFor / bitmapFor made the `dpi` image from.
+int sourceWidthFor(int image, int dpi);
+// The minimum height to ask of a status bar so that the whole bar, with its
+// borders (which do not scale), is its 96-dpi height scaled.
+int statusBarMinimumHeight(int minimum96, int dpi);
+// Frees what an image or font record holds, at every DPI.
+void releaseImage(ImageRecord& record);
+void releaseFont(FontRecord& record);
+// The window takes `dpi`: its controls are placed, sized, given their fonts
+// and pictures again, its status bar and tooltips likewise.
+void applyWindowDpi(int window, int dpi);
 
 // The UI thread's queue of posted work (ui_queue.cpp): made by initialise on
 // the UI thread, gone with releaseAll.
