@@ -475,7 +475,13 @@ TEST_F(ProfileJobTest, AJournalFailureIsToldOncePerJobFromTheScanToTheVerificati
     EXPECT_EQ(journalFailureBoxes(), job);
     hl::answerNextChooser(destination_.string());
     hl::pressControl(app::kDestinationChooserButton);
-    ASSERT_TRUE(hl::waitSettled());
+    // The destination's queries and the check end by giving the window back.
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::milliseconds(platform::headless::kHangCeilingMs);
+    do {
+      ASSERT_TRUE(hl::waitSettled());
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    } while (!hl::window(app::kMainWindow).enabled);
     EXPECT_EQ(app::appState().statusText.get(),
               "L'espace disponible pour recevoir la copie du dossier est suffisant.");
     fs::remove_all(destination_ / "Photos");
