@@ -108,6 +108,19 @@ class JobTest : public testsupport::ProgramTest {
     return hl::waitIdle() && ended;
   }
 
+  // Presses "Démarrer" and holds the copy once the first chunk of its large
+  // file has landed: before its next chunk, or the one after if the pause
+  // comes late. The copy's thread.
+  int startAndHoldTheCopyInItsLargeFile() {
+    hl::pressControl(app::kStartButton);
+    EXPECT_TRUE(hl::waitIdle());
+    EXPECT_TRUE(platform::pumpUntil([] { return copyjob::landedByteCount() >= (1 << 20); },
+                                    hl::kHangCeilingMs));
+    const int copyThread = app::appState().copyThread;
+    platform::pauseThread(copyThread);
+    return copyThread;
+  }
+
   std::vector<std::string> journalLines() { return journal::readJournalLines(); }
 
   fs::path target() const { return destination_ / "Photos"; }
@@ -328,14 +341,7 @@ TEST_F(JobTest, ACopyOverAFullEarlierCopyRunsItsBarFromZeroLikeAFirstCopy) {
   platform::testing::slowCopyChunks(400);
   startTheProgram();
   typePaths(source_.string() + "/", destination_.string() + "/");
-  hl::pressControl(app::kStartButton);
-  ASSERT_TRUE(hl::waitIdle());
-  // The first chunk lands; the copy is then held before its next one, or the
-  // one after if the pause comes late.
-  ASSERT_TRUE(platform::pumpUntil([] { return copyjob::landedByteCount() >= (1 << 20); },
-                                  hl::kHangCeilingMs));
-  const int copyThread = app::appState().copyThread;
-  platform::pauseThread(copyThread);
+  const int copyThread = startAndHoldTheCopyInItsLargeFile();
   hl::advanceTime(3000);
   ASSERT_TRUE(platform::threadRunning(copyThread));
   // What the earlier copy left counts for nothing: only what this copy wrote.
@@ -534,12 +540,7 @@ TEST_F(JobCostTest, AScannedSourceIsWalkedOnceBeforeTheCopyAndTheTargetNeverDuri
   // The copy lists each source folder once; three ticks of the measuring timer
   // while it is held in the big file walk nothing.
   platform::testing::slowCopyChunks(100);
-  hl::pressControl(app::kStartButton);
-  ASSERT_TRUE(hl::waitIdle());
-  ASSERT_TRUE(platform::pumpUntil([] { return copyjob::landedByteCount() >= (1 << 20); },
-                                  hl::kHangCeilingMs));
-  const int copyThread = app::appState().copyThread;
-  platform::pauseThread(copyThread);
+  const int copyThread = startAndHoldTheCopyInItsLargeFile();
   hl::advanceTime(9000);
   ASSERT_TRUE(platform::threadRunning(copyThread));
   const std::int64_t shown = barValue(app::kOverallProgressBar);
