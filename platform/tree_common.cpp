@@ -3,9 +3,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <mutex>
 #include <thread>
 
 #include "platform/tree.h"
@@ -15,18 +13,6 @@ namespace {
 std::atomic<int> chunkDelayMs{0};
 thread_local std::atomic<std::int64_t>* chunkCounter = nullptr;
 
-struct DiskGate {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool held = false;
-  int waiting = 0;
-};
-std::atomic<std::int64_t> listingsOpened{0};
-
-DiskGate& diskGate() {
-  static auto* gate = new DiskGate;
-  return *gate;
-}
 }  // namespace
 
 namespace tree_common {
@@ -52,19 +38,6 @@ void afterChunk(std::uint64_t bytes) {
   }
 }
 
-void passDiskGate() {
-  DiskGate& gate = diskGate();
-  std::unique_lock lock(gate.mutex);
-  ++gate.waiting;
-  gate.changed.wait(lock, [&] { return !gate.held; });
-  --gate.waiting;
-}
-
-void beforeListing() {
-  listingsOpened.fetch_add(1, std::memory_order_relaxed);
-  passDiskGate();
-}
-
 }  // namespace tree_common
 
 ChunkCounter::ChunkCounter(std::atomic<std::int64_t>& counter) : previous_(chunkCounter) {
@@ -82,22 +55,6 @@ bool sameFolder(std::string_view first, std::string_view second) {
 namespace testing {
 void slowCopyChunks(int milliseconds) { chunkDelayMs.store(milliseconds); }
 
-std::int64_t listingCount() { return listingsOpened.load(); }
-
-int diskQueriesWaiting() {
-  DiskGate& gate = diskGate();
-  std::lock_guard lock(gate.mutex);
-  return gate.held ? gate.waiting : 0;
-}
-
-void holdDiskQueries(bool held) {
-  DiskGate& gate = diskGate();
-  {
-    std::lock_guard lock(gate.mutex);
-    gate.held = held;
-  }
-  gate.changed.notify_all();
-}
 }  // namespace testing
 
 }  // namespace platform

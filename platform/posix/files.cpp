@@ -9,16 +9,20 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "platform/tree.h"
 #include "platform/tree_common.h"
 
 namespace platform {
@@ -308,6 +312,64 @@ bool replaceFile(std::string_view path, std::string_view bytes) {
 }
 
 bool deleteFile(std::string_view path) { return ::unlink(std::string(path).c_str()) == 0; }
+
+// The disk gate of the tests (testing::holdDiskQueries) and the count of the
+// listings opened: here, beside the volume queries it holds, so that every
+// program that asks the volume has it.
+namespace {
+
+struct DiskGate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool held = false;
+  int waiting = 0;
+};
+std::atomic<std::int64_t> listingsOpened{0};
+
+DiskGate& diskGate() {
+  static auto* gate = new DiskGate;
+  return *gate;
+}
+
+}  // namespace
+
+namespace tree_common {
+
+void passDiskGate() {
+  DiskGate& gate = diskGate();
+  std::unique_lock lock(gate.mutex);
+  ++gate.waiting;
+  gate.changed.wait(lock, [&] { return !gate.held; });
+  --gate.waiting;
+}
+
+void beforeListing() {
+  listingsOpened.fetch_add(1, std::memory_order_relaxed);
+  passDiskGate();
+}
+
+}  // namespace tree_common
+
+namespace testing {
+
+std::int64_t listingCount() { return listingsOpened.load(); }
+
+int diskQueriesWaiting() {
+  DiskGate& gate = diskGate();
+  std::lock_guard lock(gate.mutex);
+  return gate.held ? gate.waiting : 0;
+}
+
+void holdDiskQueries(bool held) {
+  DiskGate& gate = diskGate();
+  {
+    std::lock_guard lock(gate.mutex);
+    gate.held = held;
+  }
+  gate.changed.notify_all();
+}
+
+}  // namespace testing
 
 DiskSpace diskSpace(std::string_view /*root*/, std::string_view path) {
   tree_common::passDiskGate();
