@@ -210,8 +210,8 @@ HMONITOR monitorForNewWindow() {
   return MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY);
 }
 
-// The frame of a window whose client area is the spec's scaled by `dpi`,
-// centred on `work` (never above or left of it).
+// The frame of a window whose 96-dpi client size is scaled by `dpi`, centred
+// on `work` (never above or left of it).
 RECT centredFrame(const WindowSpec& spec, DWORD style, DWORD exStyle, int dpi, const RECT& work) {
   RECT frame{0, 0, scaleForDpi(spec.clientWidth, dpi), scaleForDpi(spec.clientHeight, dpi)};
   adjustFrameForDpi(&frame, style, exStyle, dpi);
