@@ -2,6 +2,7 @@
 // commands, the reports menu and the repaint after a move.
 #include "app/commands.h"
 
+#include "app/dialogs.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "app/status.h"
@@ -9,7 +10,7 @@
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace app {
 namespace {
@@ -91,7 +92,7 @@ void showReportsMenu() {
 }
 
 void openJournalCommand() {
-  if (journal::journalExists()) journal::showJournalViewer();
+  if (journal::journalExists()) app::showJournalViewer();
 }
 
 void deleteJournalCommand() {

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/commands.h"
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "app/status.h"
 #include "copyjob/job.h"
@@ -9,7 +10,7 @@
 #include "platform/files.h"
 #include "platform/image.h"
 #include "platform/resources.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace app {
 namespace {
@@ -79,7 +80,7 @@ constexpr ControlHandler kControlHandlers[] = {
     {kSourceChooserButton, chooseSource},
     {kDestinationChooserButton, chooseDestination},
     {kCancelButton, copyjob::cancelAndQuit},
-    {kSettingsButton, settings::showPreferences},
+    {kSettingsButton, app::showPreferences},
     {kJournalButton, showReportsMenu},
     {kHelpButton, showHelp},
     {kExplorerButton, exploreFolder},
@@ -102,6 +103,9 @@ bool startUp() {
   state.statusText.set("");
   journal::setJournalFile(platform::profileFolder() + std::string(journal::kJournalFileName),
                           std::string(journal::kJournalKey));
+  journal::setWriteFailureNotice([] {
+    platform::messageBox("Erreur!", "Le journal n'a pu être écrit!", platform::kBoxError);
+  });
   journal::rearmWriteFailureNotice();
   loadFonts();
   loadPictures();

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace app {
 

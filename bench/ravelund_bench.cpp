@@ -16,8 +16,9 @@
 #include <string>
 #include <thread>
 
+#include "app/dialogs.h"
 #include "app/state.h"
-#include "copyjob/copyjob.h"
+#include "engine/engine.h"
 #include "journal/journal.h"
 #include "platform/ui.h"
 
@@ -40,7 +41,7 @@ double timeJournalWindow(std::size_t lines, bool untilFull) {
     platform::postClose(app::kJournalWindow);
   });
   const auto start = std::chrono::steady_clock::now();
-  journal::showJournalViewer();
+  app::showJournalViewer();
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
   done = true;
   closer.join();
@@ -73,17 +74,16 @@ int main(int argc, char** argv) {
   }
   const std::string command = argv[1];
   if (command == "copy" && argc == 4) {
-    std::printf("%d\n",
-                copyjob::copyFolderTree(argv[2], argv[3], "*.*",
-                                        copyjob::kRecurse | copyjob::kResetTargetAttributes));
+    std::printf("%d\n", engine::copyFolderTree(argv[2], argv[3], "*.*",
+                                               engine::kRecurse | engine::kResetTargetAttributes));
     return 0;
   }
   if (command == "count") {
-    std::printf("%d\n", copyjob::countElements(0, argv[2]));
+    std::printf("%d\n", engine::countElements(0, argv[2]));
     return 0;
   }
   if (command == "size") {
-    std::printf("%lld\n", static_cast<long long>(copyjob::folderTotalSize(argv[2], "*.*")));
+    std::printf("%lld\n", static_cast<long long>(engine::folderTotalSize(argv[2], "*.*")));
     return 0;
   }
   if (command == "journal") return openJournal(argv[2], false);

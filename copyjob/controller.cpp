@@ -9,17 +9,20 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "app/status.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
-#include "copyjob/path_text.h"
+#include "engine/engine.h"
+#include "engine/path_text.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
+#include "text/text.h"
 
 namespace copyjob {
 namespace {
@@ -75,12 +78,12 @@ void showCopyProgress() {
 int runCopy(const std::shared_ptr<JobProgress>& job, const std::string& source,
             const std::string& target) {
   if (job->sourceBytes < 0) {
-    job->sourceBytes = folderTotalSize(source, "*.*");
+    job->sourceBytes = engine::folderTotalSize(source, "*.*");
     if (!platform::threadCheckpoint()) return 0;
   }
-  return copyThreadMain(
+  return engine::copyThreadMain(
       source, target,
-      [&job](const std::string& path, const FailureReason& reason) {
+      [&job](const std::string& path, const engine::FailureReason& reason) {
         FailedElement element{path, failureReasonText(reason)};
         std::lock_guard lock(job->mutex);
         job->failed.push_back(std::move(element));
@@ -98,8 +101,9 @@ void showTaskbarProgress() {
 void journalFailedStart() {
   settings::loadOptionFlags(app::appState().options);
   if (app::appState().options.log != 1) return;
-  journal::appendJournalLine(journal::upperCaseText(
-      "Erreur! La copie de [ " + jobFolderName(app::appState().jobSource) + " ] a échouée!"));
+  journal::appendJournalLine(text::upperCaseText("Erreur! La copie de [ " +
+                                                 engine::jobFolderName(app::appState().jobSource) +
+                                                 " ] a échouée!"));
 }
 
 std::string missingFieldText(bool sourceEmpty, bool destinationEmpty) {
@@ -114,7 +118,7 @@ void journalOpeningBlock() {
   const app::AppState& state = app::appState();
   journal::ensureJournal();
   const std::string date = journal::formatDate(journal::kJobDateMask, journal::currentDate());
-  journal::appendJournalLine(journalBlockHeader(jobFolderName(state.jobSource)));
+  journal::appendJournalLine(journalBlockHeader(engine::jobFolderName(state.jobSource)));
   journal::appendJournalLine("Démarrage de la copie le : " + date);
   journal::appendJournalLine("Emplacement original : " + state.jobSource);
   journal::appendJournalLine("Destination : " + state.jobDestinationText);
@@ -159,9 +163,10 @@ void startCopy() {
   // about the folders this copy used. A typed path means the folder it names
   // ("." and ".." resolved), and destination and name are joined with exactly
   // one separator, as the copy itself joins them.
-  const std::string jobSource = resolveTypedPath(source);
-  const std::string copyTarget = copyTargetPath(resolveTypedPath(destination), jobSource);
-  if (resolvedFoldersOverlap(jobSource, copyTarget)) {
+  const std::string jobSource = engine::resolveTypedPath(source);
+  const std::string copyTarget =
+      engine::copyTargetPath(engine::resolveTypedPath(destination), jobSource);
+  if (engine::resolvedFoldersOverlap(jobSource, copyTarget)) {
     platform::messageBox("Thread error!",
                          "Le dossier de destination ne peut pas se trouver dans le dossier à "
                          "copier, ni le contenir.",
@@ -235,9 +240,9 @@ void finishCopy() {
   // The options are read once, before the box, which tells whether the
   // journal holds the rest of the list.
   settings::loadOptionFlags(state.options);
-  platform::messageBox("Copie",
-                       copyEndText(jobFolderName(state.jobSource), failed, state.options.log == 1),
-                       failed.empty() ? platform::kBoxInformation : platform::kBoxWarning);
+  platform::messageBox(
+      "Copie", copyEndText(engine::jobFolderName(state.jobSource), failed, state.options.log == 1),
+      failed.empty() ? platform::kBoxInformation : platform::kBoxWarning);
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setProgressValue(app::kOverallProgressBar, 0);
   platform::setText(app::kSourceInfoLine, "");
@@ -262,7 +267,7 @@ void finishCopy() {
   }
   // Without a verification the job's journal lines end here.
   journal::rearmWriteFailureNotice();
-  if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
+  if (state.options.openlog == 1 && journal::journalExists()) app::showJournalViewer();
   openCopyIfAsked(state.copyTarget);
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/engine.h"
+
 namespace copyjob {
 
 // The journal line that opens each block of a job: the folder's name framed
@@ -76,6 +78,11 @@ int verifyThreadMain(const std::string& source, const std::string& target);
 bool startVerificationWalks(const std::string& source, const std::string& target);
 // True while either walk of the verification runs.
 bool verificationRunning();
+
+// Why an element could not be copied, in the user's words, from the one table
+// of them: "accès refusé", "espace insuffisant sur la destination", ..., and
+// for any other cause "erreur système " + the number.
+std::string failureReasonText(const engine::FailureReason& reason);
 
 // An element the copy could not copy: its path in the source and why, in the
 // user's words (failureReasonText).

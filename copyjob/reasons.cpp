@@ -4,14 +4,12 @@
 #include <string_view>
 #include <vector>
 
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "engine/engine.h"
 
 namespace copyjob {
 
-FailureReason reasonOfError(std::uint32_t error) { return {platform::failureCause(error), error}; }
-
-std::string failureReasonText(const FailureReason& reason) {
+std::string failureReasonText(const engine::FailureReason& reason) {
   using platform::FailureCause;
   switch (reason.cause) {
     case FailureCause::accessRefused:

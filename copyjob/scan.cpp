@@ -4,14 +4,14 @@
 
 #include "app/state.h"
 #include "app/status.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
-#include "copyjob/path_text.h"
+#include "engine/engine.h"
+#include "engine/path_text.h"
 #include "journal/journal.h"
 #include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace copyjob {
 
@@ -32,7 +32,7 @@ constexpr int kScanStopWaitMs = 5000;
 // element would make the count as slow as the window's message traffic; it is
 // shown at most every 10 ms instead, and the last value shown is always the
 // final one.
-TreeTotals countAndSizeSource(const std::string& source) {
+engine::TreeTotals countAndSizeSource(const std::string& source) {
   app::AppState& state = app::appState();
   using Clock = std::chrono::steady_clock;
   constexpr auto kTextInterval = std::chrono::milliseconds(10);
@@ -44,11 +44,12 @@ TreeTotals countAndSizeSource(const std::string& source) {
     shown = count;
     shownAt = Clock::now();
   };
-  const TreeTotals totals = treeTotals(source, [&](std::int32_t files, std::int32_t folders) {
-    state.scannedFiles = files;
-    state.scannedFolders = folders;
-    if (Clock::now() - shownAt >= kTextInterval) show(std::int64_t{files} + folders);
-  });
+  const engine::TreeTotals totals =
+      engine::treeTotals(source, [&](std::int32_t files, std::int32_t folders) {
+        state.scannedFiles = files;
+        state.scannedFolders = folders;
+        if (Clock::now() - shownAt >= kTextInterval) show(std::int64_t{files} + folders);
+      });
   const std::int64_t count = totals.files + totals.folders;
   if (shown >= 0 && shown != count) show(count);
   return totals;
@@ -83,7 +84,7 @@ void startScan(const std::string& source) {
   platform::setWindowEnabled(app::kMainWindow, true);
   // Without its thread the scan shows nothing, but the copy's progress still
   // needs the size: measured here then, as the only way left.
-  state.sourceTotalSize = folderTotalSize(source, "*.*");
+  state.sourceTotalSize = engine::folderTotalSize(source, "*.*");
 }
 
 namespace {
@@ -102,7 +103,7 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
   app::setStatusText("");
   settings::loadOptionFlags(state.options);
   if (state.options.log == 1) {
-    journal::appendJournalLine(journalBlockHeader(jobFolderName(source)));
+    journal::appendJournalLine(journalBlockHeader(engine::jobFolderName(source)));
     journal::appendJournalLine(" Il y a " + std::to_string(count) +
                                " Eléments dans le dossier à copier (sous-dossiers inclus)");
   }
@@ -113,14 +114,15 @@ void finishScan(const std::string& source, std::int32_t count, std::int64_t tota
 std::int64_t scannedSizeOf(std::string_view resolvedSource) {
   const app::AppState& state = app::appState();
   if (state.scannedSource.empty() || resolvedSource.empty()) return -1;
-  if (withSeparator(resolveTypedPath(state.scannedSource)) != withSeparator(resolvedSource)) {
+  if (engine::withSeparator(engine::resolveTypedPath(state.scannedSource)) !=
+      engine::withSeparator(resolvedSource)) {
     return -1;
   }
   return state.sourceTotalSize;
 }
 
 int scanThreadMain(const std::string& source) {
-  const TreeTotals totals = countAndSizeSource(source);
+  const engine::TreeTotals totals = countAndSizeSource(source);
   const auto count = static_cast<std::int32_t>(totals.files + totals.folders);
   // A scan stopped at exit or replaced by a newer one leaves the window, the
   // total and the journal to what comes next.

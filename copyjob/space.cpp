@@ -6,12 +6,12 @@
 
 #include "app/state.h"
 #include "app/status.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "engine/engine.h"
 #include "journal/journal.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 #include "volume/volume.h"
 
 namespace copyjob {
@@ -66,15 +66,17 @@ struct SpaceFigures {
 SpaceFigures spaceFiguresFromFields() {
   SpaceFigures figures;
   figures.source = platform::getText(app::kSourceField);
-  figures.target = copyTargetPath(platform::getText(app::kDestinationField), figures.source);
-  figures.size = figures.source.empty() ? 0 : scannedSizeOf(resolveTypedPath(figures.source));
+  figures.target =
+      engine::copyTargetPath(platform::getText(app::kDestinationField), figures.source);
+  figures.size =
+      figures.source.empty() ? 0 : scannedSizeOf(engine::resolveTypedPath(figures.source));
   return figures;
 }
 
 // The disk's part of the check: the source walked when its size is not
 // known yet, and the destination's free bytes.
 void measureSpace(SpaceFigures& figures) {
-  if (figures.size < 0) figures.size = folderTotalSize(figures.source, "*.*");
+  if (figures.size < 0) figures.size = engine::folderTotalSize(figures.source, "*.*");
   figures.freeBytes = volume::freeSpaceByteCount(figures.target);
 }
 
@@ -100,7 +102,7 @@ void showSpaceCheck(const SpaceFigures& figures) {
 
   settings::loadOptionFlags(app::appState().options);
   if (app::appState().options.log == 1) {
-    journal::appendJournalLine(journalBlockHeader(jobFolderName(figures.source)));
+    journal::appendJournalLine(journalBlockHeader(engine::jobFolderName(figures.source)));
     journal::appendJournalLine("Taille totale du dossier à copier : " + sizeText + " bytes");
     journal::appendJournalLine("Espace disponible pour recevoir la copie  : " + freeText +
                                " bytes");

@@ -8,16 +8,18 @@
 #include <optional>
 #include <string>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "app/status.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "engine/engine.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/taskbar.h"
 #include "platform/threads.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace copyjob {
 
@@ -45,7 +47,8 @@ namespace {
 // journal's closing block, the window given back, then the journal window and
 // the copied folder when the options ask for them.
 void finishVerification(const std::string& source, const std::string& target,
-                        const TreeTotals& sourceTotals, const TreeTotals& copyTotals) {
+                        const engine::TreeTotals& sourceTotals,
+                        const engine::TreeTotals& copyTotals) {
   app::AppState& state = app::appState();
   // The program is quitting: its window and journal are not the job's any more.
   if (state.stopping) return;
@@ -55,7 +58,7 @@ void finishVerification(const std::string& source, const std::string& target,
   // short, or without an empty file or folder, is not a faithful copy, and
   // neither is the "copy" of a source that is not there.
   const bool faithful = sourceTotals.found && sourceTotals == copyTotals;
-  const std::string name = jobFolderName(source);
+  const std::string name = engine::jobFolderName(source);
   platform::stopTimer(app::kMainWindow, app::kVerifyTickTimer);
   platform::setProgressValue(app::kActivityBar, 0);
   platform::setTaskbarProgress(faithful && !copyHadFailures() ? platform::TaskbarProgress::none
@@ -93,7 +96,7 @@ void finishVerification(const std::string& source, const std::string& target,
   }
   journal::rearmWriteFailureNotice();
   platform::setWindowEnabled(app::kMainWindow, true);
-  if (state.options.openlog == 1 && journal::journalExists()) journal::showJournalViewer();
+  if (state.options.openlog == 1 && journal::journalExists()) app::showJournalViewer();
   // Closing the program while the journal window was open ends the job here.
   if (state.currentEvent == platform::kEventClose) return;
   openCopyIfAsked(target);
@@ -111,20 +114,20 @@ struct VerifyWalks {
   // Who walks the copy: not known yet, a thread of its own, or the source's
   // thread after the source (when no second thread could be started).
   enum class CopyWalker { unknown, ownThread, sourceThread } copyWalker = CopyWalker::unknown;
-  std::optional<TreeTotals> sourceTotals;
-  std::optional<TreeTotals> copyTotals;
+  std::optional<engine::TreeTotals> sourceTotals;
+  std::optional<engine::TreeTotals> copyTotals;
   bool sourceShown = false;
   bool copyShown = false;
 };
 
-void showSizeLine(int control, const TreeTotals& totals) {
+void showSizeLine(int control, const engine::TreeTotals& totals) {
   platform::postToUi([control, line = "Taille dossier : " + megabyteText(totals.bytes) + " Mo"] {
     platform::setText(control, line);
   });
 }
 
 // Records one walk's totals and posts what can be shown now, in order.
-void recordWalk(VerifyWalks& walks, bool sourceWalk, const TreeTotals& totals) {
+void recordWalk(VerifyWalks& walks, bool sourceWalk, const engine::TreeTotals& totals) {
   std::lock_guard lock(walks.mutex);
   (sourceWalk ? walks.sourceTotals : walks.copyTotals) = totals;
   if (walks.sourceTotals && !walks.sourceShown) {
@@ -144,7 +147,7 @@ void recordWalk(VerifyWalks& walks, bool sourceWalk, const TreeTotals& totals) {
 // One walk of the verification; a walk asked to stop (the program is
 // quitting) records nothing: a half-measured tree proves nothing.
 bool walkForVerification(VerifyWalks& walks, bool sourceWalk) {
-  const TreeTotals totals = treeTotals(sourceWalk ? walks.source : walks.target);
+  const engine::TreeTotals totals = engine::treeTotals(sourceWalk ? walks.source : walks.target);
   if (!platform::threadCheckpoint()) return false;
   recordWalk(walks, sourceWalk, totals);
   return true;

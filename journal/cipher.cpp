@@ -1,4 +1,6 @@
 // The journal line cipher: RC4 keyed with the key text, then hexadecimal.
+#include "journal/cipher.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -6,8 +8,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-#include "journal/journal.h"
 
 namespace journal {
 

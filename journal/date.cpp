@@ -1,5 +1,7 @@
 // Date stamps of the journal: the local wall-clock reading as a count of
 // seconds, and the date-mask formatter.
+#include "journal/date.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <string_view>
 #include <utility>
 
-#include "journal/journal.h"
 #include "platform/files.h"
 
 namespace journal {

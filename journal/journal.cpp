@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
+#include "journal/cipher.h"
+#include "journal/date.h"
 #include "platform/files.h"
-#include "platform/ui.h"
+#include "text/text.h"
 
 namespace journal {
 
@@ -30,18 +32,31 @@ std::string fileKey;
 // Set once a failure to write has been told in the current job.
 std::atomic<bool> failureTold{false};
 
+std::mutex noticeMutex;
+std::function<void()> writeFailureNotice;
+
 void tellWriteFailure() {
   if (failureTold.exchange(true)) return;
-  platform::messageBox("Erreur!", "Le journal n'a pu être écrit!", platform::kBoxError);
+  std::function<void()> tell;
+  {
+    std::lock_guard lock(noticeMutex);
+    tell = writeFailureNotice;
+  }
+  if (tell) tell();
 }
 
 std::string fileLine(std::string_view utf8, std::string_view key) {
-  std::string line = encipherLine(toWindows1252(utf8), key);
+  std::string line = encipherLine(text::toWindows1252(utf8), key);
   line += kLineEnd;
   return line;
 }
 
 }  // namespace
+
+void setWriteFailureNotice(std::function<void()> tell) {
+  std::lock_guard lock(noticeMutex);
+  writeFailureNotice = std::move(tell);
+}
 
 void setJournalFile(std::string path, std::string key) {
   std::lock_guard lock(fileMutex);
@@ -108,7 +123,7 @@ std::vector<std::string> readJournalLines() {
     std::size_t end = bytes.find_first_of("\r\n", start);
     if (end == std::string::npos) end = bytes.size();
     const std::string_view hex = std::string_view(bytes).substr(start, end - start);
-    lines.push_back(fromWindows1252(decipherLine(hex, key)));
+    lines.push_back(text::fromWindows1252(decipherLine(hex, key)));
     // CR LF is one line end; a lone CR or LF is one too.
     const bool crLf = end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n';
     start = end + (crLf ? 2 : 1);

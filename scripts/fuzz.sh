@@ -22,8 +22,8 @@ flags=(-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
 
 # Each target with only the sources it needs.
 declare -A sources=(
-  [decipher_fuzz]="journal/cipher.cpp journal/text.cpp"
-  [settings_fuzz]="settings/ini_file.cpp journal/text.cpp platform/posix/files.cpp"
+  [decipher_fuzz]="journal/cipher.cpp text/codepage.cpp"
+  [settings_fuzz]="settings/ini_file.cpp text/codepage.cpp platform/posix/files.cpp"
   [date_fuzz]="journal/date.cpp platform/posix/files.cpp"
   [paths_fuzz]="volume/paths.cpp platform/posix/files.cpp"
 )

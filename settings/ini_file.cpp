@@ -1,11 +1,12 @@
 // The key = value file reader and writer.
+#include "settings/ini_file.h"
+
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "journal/journal.h"
 #include "platform/files.h"
-#include "settings/settings.h"
+#include "text/text.h"
 
 namespace settings {
 
@@ -44,7 +45,7 @@ bool IniFile::open(std::string_view path) {
 bool IniFile::readValues(std::string_view path, std::span<const std::string_view> keys,
                          std::vector<std::string>& values) {
   std::vector<std::string> wanted;
-  for (const std::string_view key : keys) wanted.push_back(journal::upperCaseText(key));
+  for (const std::string_view key : keys) wanted.push_back(text::upperCaseText(key));
   std::vector<bool> found;
   std::size_t left = 0;
   std::vector<std::string> got;
@@ -70,7 +71,7 @@ bool IniFile::readValues(std::string_view path, std::span<const std::string_view
     const std::size_t equals = line.find('=');
     const std::string_view rawKey = withoutTrailingBlanks(line.substr(0, equals));
     const std::string key =
-        journal::upperCaseText(utf8 ? std::string(rawKey) : journal::fromWindows1252(rawKey));
+        text::upperCaseText(utf8 ? std::string(rawKey) : text::fromWindows1252(rawKey));
     for (std::size_t i = 0; i < wanted.size(); ++i) {
       if (found[i] || wanted[i] != key) continue;
       found[i] = true;
@@ -78,7 +79,7 @@ bool IniFile::readValues(std::string_view path, std::span<const std::string_view
       if (equals != std::string_view::npos) {
         const std::string_view raw =
             withoutTrailingBlanks(withoutLeadingBlanks(line.substr(equals + 1)));
-        got[i] = utf8 ? std::string(raw) : journal::fromWindows1252(raw);
+        got[i] = utf8 ? std::string(raw) : text::fromWindows1252(raw);
       }
     }
     return left > 0;
@@ -144,7 +145,7 @@ void IniFile::parse(std::string_view bytes) {
   utf8_ = bytes.size() > 2 && bytes.starts_with(kByteOrderMark);
   if (utf8_) bytes.remove_prefix(kByteOrderMark.size());
   const auto toText = [this](std::string_view raw) {
-    return utf8_ ? std::string(raw) : journal::fromWindows1252(raw);
+    return utf8_ ? std::string(raw) : text::fromWindows1252(raw);
   };
 
   std::size_t start = 0;
@@ -179,10 +180,10 @@ void IniFile::parse(std::string_view bytes) {
 }
 
 std::string IniFile::readString(std::string_view key, std::string_view defaultText) const {
-  const std::string wanted = journal::upperCaseText(key);
+  const std::string wanted = text::upperCaseText(key);
   for (const Entry& entry : entries_) {
     if (entry.kind == EntryKind::group) break;
-    if (entry.kind == EntryKind::key && journal::upperCaseText(entry.name) == wanted) {
+    if (entry.kind == EntryKind::key && text::upperCaseText(entry.name) == wanted) {
       return std::string(withoutTrailingBlanks(entry.value));
     }
   }
@@ -191,11 +192,11 @@ std::string IniFile::readString(std::string_view key, std::string_view defaultTe
 
 void IniFile::writeString(std::string_view key, std::string_view value) {
   modified_ = true;
-  const std::string wanted = journal::upperCaseText(key);
+  const std::string wanted = text::upperCaseText(key);
   std::size_t at = 0;
   for (; at < entries_.size() && entries_[at].kind != EntryKind::group; ++at) {
     Entry& entry = entries_[at];
-    if (entry.kind == EntryKind::key && journal::upperCaseText(entry.name) == wanted) {
+    if (entry.kind == EntryKind::key && text::upperCaseText(entry.name) == wanted) {
       entry.value = value;
       return;
     }
@@ -222,7 +223,7 @@ std::string IniFile::text() const {
   }
   // A UTF-8 file stays UTF-8, marked as such; any other is written single-byte.
   if (utf8_) return std::string(kByteOrderMark) + lines;
-  return journal::toWindows1252(lines);
+  return text::toWindows1252(lines);
 }
 
 bool IniFile::close() {

@@ -1,5 +1,7 @@
 // The user's five options: read into the record the caller keeps before each
-// decision, shown in and saved from the preferences window.
+// decision, or as the preferences window shows and saves them.
+#include "settings/options.h"
+
 #include <array>
 #include <atomic>
 #include <mutex>
@@ -8,10 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "journal/journal.h"
 #include "platform/files.h"
-#include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/ini_file.h"
 
 namespace settings {
 
@@ -19,17 +19,16 @@ namespace {
 
 struct Option {
   std::string_view key;
-  int checkBox;
   std::atomic<int> OptionFlags::*flag;
 };
 
-// In the order the file lists them.
-constexpr std::array<Option, 5> kOptions = {{
-    {"verif", kVerifyCheckBox, &OptionFlags::verif},
-    {"space", kSpaceCheckBox, &OptionFlags::space},
-    {"log", kJournalCheckBox, &OptionFlags::log},
-    {"opencopy", kOpenCopyCheckBox, &OptionFlags::opencopy},
-    {"openlog", kOpenJournalCheckBox, &OptionFlags::openlog},
+// In the order the file lists them (OptionIndex).
+constexpr std::array<Option, kOptionCount> kOptions = {{
+    {"verif", &OptionFlags::verif},
+    {"space", &OptionFlags::space},
+    {"log", &OptionFlags::log},
+    {"opencopy", &OptionFlags::opencopy},
+    {"openlog", &OptionFlags::openlog},
 }};
 
 constexpr std::string_view kOn = "ok";
@@ -68,26 +67,18 @@ void loadOptionFlags(OptionFlags& options) {
   }
 }
 
-void loadSettingsIntoWindow() {
+bool readOptions(OptionValues& on) {
   std::vector<std::string> values;
-  if (!readOptionValues(values)) return;
-  for (std::size_t i = 0; i < kOptions.size(); ++i) {
-    platform::setChecked(kOptions[i].checkBox, values[i] == kOn);
-  }
+  if (!readOptionValues(values)) return false;
+  for (std::size_t i = 0; i < kOptions.size(); ++i) on[i] = values[i] == kOn;
+  return true;
 }
 
-bool saveSettingsFromWindow() {
-  std::array<bool, kOptions.size()> ticked{};
-  for (std::size_t i = 0; i < kOptions.size(); ++i) {
-    ticked[i] = platform::isChecked(kOptions[i].checkBox);
-  }
-  // The journal exists, with its header, as soon as its option is saved.
-  if (ticked[2]) journal::ensureJournal();
-
+bool saveOptions(const OptionValues& on) {
   IniFile file;
   if (!file.create(settingsPath())) return false;
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
-    file.writeString(kOptions[i].key, ticked[i] ? kOn : kOff);
+    file.writeString(kOptions[i].key, on[i] ? kOn : kOff);
   }
   return file.close();
 }

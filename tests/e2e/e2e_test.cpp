@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "journal/cipher.h"
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
 #include "tests/e2e/journal_lines.h"
+#include "text/text.h"
 
 namespace {
 
@@ -221,9 +223,9 @@ TEST_F(RunningJob, AJournalOfMegabytesShowsEveryLineAndTheWindowClosesWhileItFil
   std::string bytes;
   constexpr int kLines = 20000;
   for (int i = 0; i < kLines; ++i) {
-    bytes += journal::encipherLine(journal::toWindows1252(line + std::to_string(i)),
-                                   journal::kJournalKey) +
-             "\r\n";
+    bytes +=
+        journal::encipherLine(text::toWindows1252(line + std::to_string(i)), journal::kJournalKey) +
+        "\r\n";
   }
   writeBytes(journal_, bytes);
   for (const bool waitForAll : {true, false}) {

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "journal/cipher.h"
 #include "journal/journal.h"
 #include "tests/e2e/driver.h"
+#include "text/text.h"
 
 namespace e2e {
 
@@ -18,14 +20,14 @@ inline std::vector<std::string> journalLines(const std::filesystem::path& file) 
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(journal::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
+    lines.push_back(text::fromWindows1252(journal::decipherLine(line, journal::kJournalKey)));
   }
   return lines;
 }
 
 // One line as the program records it.
 inline std::string journalRecord(const std::string& text) {
-  return journal::encipherLine(journal::toWindows1252(text), journal::kJournalKey) + "\r\n";
+  return journal::encipherLine(text::toWindows1252(text), journal::kJournalKey) + "\r\n";
 }
 
 }  // namespace e2e

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "journal/date.h"
 #include "journal/journal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "journal/cipher.h"
 #include "journal/journal.h"
+#include "text/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view hex(reinterpret_cast<const char*>(data), size);
@@ -18,10 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             journal::kJournalKey) != plain) {
     std::abort();
   }
-  if (journal::toWindows1252(journal::fromWindows1252(plain)) != plain) std::abort();
+  if (text::toWindows1252(text::fromWindows1252(plain)) != plain) std::abort();
   // The same bytes read as a UTF-8 record on its way into the journal.
-  const std::string bytes = journal::toWindows1252(hex);
+  const std::string bytes = text::toWindows1252(hex);
   if (bytes.size() > size) std::abort();
-  journal::upperCaseText(hex);
+  text::upperCaseText(hex);
   return 0;
 }

@@ -6,7 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "settings/settings.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);

@@ -1,5 +1,7 @@
 // The journal line cipher: RC4 against the published vectors, the journal's
 // hexadecimal line form, and the Windows-1252 bytes under it.
+#include "journal/cipher.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <vector>
 
 #include "journal/journal.h"
+#include "text/text.h"
 
 namespace {
 
@@ -70,10 +73,10 @@ TEST(Cipher, EncipherLineGivesTheJournalFormat) {
   EXPECT_EQ(encipherLine("", kJournalKey), "");
   EXPECT_EQ(encipherLine("A", kJournalKey), "BE00");
   EXPECT_EQ(encipherLine("cr\xE9\xE9", kJournalKey), "9CCFDE3F00");
-  EXPECT_EQ(encipherLine(journal::toWindows1252("Journal créé le : 07 - 12 - 2026 à 06:05:09"),
-                         kJournalKey),
-            "B5D242A41650F828348774E0291D619D9B5391EA21FF731990CDB6A9632424E8D862FEC1657ECDB6AEC"
-            "AF700");
+  EXPECT_EQ(
+      encipherLine(text::toWindows1252("Journal créé le : 07 - 12 - 2026 à 06:05:09"), kJournalKey),
+      "B5D242A41650F828348774E0291D619D9B5391EA21FF731990CDB6A9632424E8D862FEC1657ECDB6AEC"
+      "AF700");
 }
 
 TEST(Cipher, EqualRecordsGiveEqualLines) {
@@ -127,24 +130,24 @@ TEST(Cipher, DecipherNeverFailsOnText) {
 }
 
 TEST(Cipher, TextBoundaryUsesWindows1252) {
-  EXPECT_EQ(journal::toWindows1252("créé à"), "cr\xE9\xE9 \xE0");
-  EXPECT_EQ(journal::toWindows1252("€ – Œ ™"), "\x80 \x96 \x8C \x99");
+  EXPECT_EQ(text::toWindows1252("créé à"), "cr\xE9\xE9 \xE0");
+  EXPECT_EQ(text::toWindows1252("€ – Œ ™"), "\x80 \x96 \x8C \x99");
   // No Windows-1252 byte: a question mark per character, and per broken byte.
-  EXPECT_EQ(journal::toWindows1252("日本 ✓"), "?? ?");
-  EXPECT_EQ(journal::toWindows1252("a\xC3z\xFF"), "a?z?");
-  EXPECT_EQ(journal::toWindows1252("\xC0\xAF"), "??");  // an overlong "/"
+  EXPECT_EQ(text::toWindows1252("日本 ✓"), "?? ?");
+  EXPECT_EQ(text::toWindows1252("a\xC3z\xFF"), "a?z?");
+  EXPECT_EQ(text::toWindows1252("\xC0\xAF"), "??");  // an overlong "/"
 
-  EXPECT_EQ(journal::fromWindows1252("cr\xE9\xE9 \x80"), "créé €");
+  EXPECT_EQ(text::fromWindows1252("cr\xE9\xE9 \x80"), "créé €");
   for (int value = 1; value < 256; ++value) {
     const std::string byte(1, static_cast<char>(value));
-    EXPECT_EQ(journal::toWindows1252(journal::fromWindows1252(byte)), byte) << value;
+    EXPECT_EQ(text::toWindows1252(text::fromWindows1252(byte)), byte) << value;
   }
 }
 
 TEST(Cipher, UpperCaseFollowsWindows1252) {
-  EXPECT_EQ(journal::upperCaseText("journal créé à l'été"), "JOURNAL CRÉÉ À L'ÉTÉ");
-  EXPECT_EQ(journal::upperCaseText("œuvre ÿ š ž ß ÷ µ"), "ŒUVRE Ÿ Š Ž ß ÷ µ");
-  EXPECT_EQ(journal::upperCaseText("ω 日本"), "ω 日本");
+  EXPECT_EQ(text::upperCaseText("journal créé à l'été"), "JOURNAL CRÉÉ À L'ÉTÉ");
+  EXPECT_EQ(text::upperCaseText("œuvre ÿ š ž ß ÷ µ"), "ŒUVRE Ÿ Š Ž ß ÷ µ");
+  EXPECT_EQ(text::upperCaseText("ω 日本"), "ω 日本");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "copyjob/copyjob.h"
+#include "engine/engine.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
+constexpr unsigned kAllFlags = engine::kRecurse | engine::kResetTargetAttributes;
 
 std::string readAll(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -89,7 +89,7 @@ class CopyTest : public ::testing::Test {
     platform::headless::reset();
   }
   int copy(unsigned flags = kAllFlags, const std::string& pattern = "*.*") {
-    return copyjob::copyFolderTree(source_.string(), target_.string(), pattern, flags);
+    return engine::copyFolderTree(source_.string(), target_.string(), pattern, flags);
   }
 
   fs::path root_;
@@ -149,8 +149,8 @@ TEST_F(CopyTest, FailsWithoutTouchingAnythingWhenSourceOrTargetIsUnusable) {
   source_ = root_ / "no-such-source";
   EXPECT_EQ(copy(), 0);
   EXPECT_FALSE(fs::exists(target_));  // nothing is created for an unreadable source
-  EXPECT_EQ(copyjob::copyFolderTree("", target_.string(), "*.*", kAllFlags), 0);
-  EXPECT_EQ(copyjob::copyFolderTree((root_ / "src").string(), "", "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree("", target_.string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree((root_ / "src").string(), "", "*.*", kAllFlags), 0);
 }
 
 TEST_F(CopyTest, AFileThatCannotBeReadIsSkippedAndTheRestArrives) {
@@ -202,7 +202,7 @@ TEST_F(CopyTest, ATargetThatIsInsideOrContainsTheSourceIsToldByIdentity) {
   fs::create_directory_symlink(source_, root_ / "link-to-src");
   const std::string src = source_.string();
   const auto overlaps = [&](const std::string& target) {
-    return copyjob::targetOverlapsSource(src, target);
+    return engine::targetOverlapsSource(src, target);
   };
   EXPECT_TRUE(overlaps(src));
   EXPECT_TRUE(overlaps(src + "/"));
@@ -214,12 +214,12 @@ TEST_F(CopyTest, ATargetThatIsInsideOrContainsTheSourceIsToldByIdentity) {
   EXPECT_TRUE(overlaps((root_ / "link-to-src" / "sub").string()));
   EXPECT_TRUE(overlaps(root_.string()));  // contains it
   EXPECT_TRUE(overlaps("/"));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(src + "/sub/deeper", (root_ / "link-to-src").string()));
+  EXPECT_TRUE(engine::targetOverlapsSource(src + "/sub/deeper", (root_ / "link-to-src").string()));
   // Neighbours, even with a name that starts like the source's, do not.
   EXPECT_FALSE(overlaps((root_ / "src2").string()));
   EXPECT_FALSE(overlaps((root_ / "dst").string()));
   EXPECT_FALSE(overlaps(root_.string() + "/src2/new"));
-  EXPECT_FALSE(copyjob::targetOverlapsSource((root_ / "missing").string(), root_.string()));
+  EXPECT_FALSE(engine::targetOverlapsSource((root_ / "missing").string(), root_.string()));
 }
 
 // Every file below `top` with its contents, and every folder: what must be
@@ -234,8 +234,8 @@ TEST_F(CopyTest, ACopyIntoItselfIsRefusedAndWritesNothing) {
   writeFile(photos / "a.jpg", "top");
   writeFile(photos / "Photos" / "a.jpg", "inner");
   auto before = snapshot(root_);
-  EXPECT_EQ(
-      copyjob::copyFolderTree(photos.string(), (photos / "Photos").string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(photos.string(), (photos / "Photos").string(), "*.*", kAllFlags),
+            0);
   EXPECT_EQ(snapshot(root_), before);
 
   // R/P/P copied into R/P: the target holds the source.
@@ -244,8 +244,8 @@ TEST_F(CopyTest, ACopyIntoItselfIsRefusedAndWritesNothing) {
   writeFile(inner / "P", "source file");
   writeFile(root_ / "P" / "other", "keep");
   before = snapshot(root_);
-  EXPECT_EQ(copyjob::copyFolderTree(inner.string(), (root_ / "P").string(), "*.*", kAllFlags), 0);
-  EXPECT_EQ(copyjob::copyFolderTree(inner.string(), root_.string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(inner.string(), (root_ / "P").string(), "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(inner.string(), root_.string(), "*.*", kAllFlags), 0);
   // Spelled with "." and "..", or onto itself.
   EXPECT_EQ(copy(kAllFlags), 1);  // an ordinary copy still works
   before = snapshot(root_);
@@ -262,20 +262,20 @@ TEST_F(CopyTest, TheChosenCopyRefusesADestinationInsideTheSource) {
   fs::create_directories(source_ / "backup");
   writeFile(source_ / "f", "1");
   const auto before = snapshot(root_);
-  EXPECT_EQ(copyjob::copyChosenFolder(source_.string() + "/", (source_ / "backup").string() + "/"),
+  EXPECT_EQ(engine::copyChosenFolder(source_.string() + "/", (source_ / "backup").string() + "/"),
             0);
   EXPECT_EQ(snapshot(root_), before);
 }
 
 TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
-  EXPECT_EQ(copyjob::resolveTypedPath("/data/Photos/sub/.."), "/data/Photos");
-  EXPECT_EQ(copyjob::resolveTypedPath("/data/Photos/."), "/data/Photos");
-  EXPECT_EQ(copyjob::resolveTypedPath("/data//Photos/./sub/../"), "/data/Photos/");
-  EXPECT_EQ(copyjob::resolveTypedPath("/.."), "/");
-  EXPECT_EQ(copyjob::resolveTypedPath("../a/./b/../c"), "../a/c");
-  EXPECT_EQ(copyjob::resolveTypedPath("a/.."), ".");
-  EXPECT_EQ(copyjob::resolveTypedPath("/data/dst."), "/data/dst.");  // a name of its own here
-  EXPECT_EQ(copyjob::resolveTypedPath(""), "");
+  EXPECT_EQ(engine::resolveTypedPath("/data/Photos/sub/.."), "/data/Photos");
+  EXPECT_EQ(engine::resolveTypedPath("/data/Photos/."), "/data/Photos");
+  EXPECT_EQ(engine::resolveTypedPath("/data//Photos/./sub/../"), "/data/Photos/");
+  EXPECT_EQ(engine::resolveTypedPath("/.."), "/");
+  EXPECT_EQ(engine::resolveTypedPath("../a/./b/../c"), "../a/c");
+  EXPECT_EQ(engine::resolveTypedPath("a/.."), ".");
+  EXPECT_EQ(engine::resolveTypedPath("/data/dst."), "/data/dst.");  // a name of its own here
+  EXPECT_EQ(engine::resolveTypedPath(""), "");
 
   fs::create_directories(source_ / "Photos" / "sub");
   writeFile(source_ / "Photos" / "img.jpg", "jpeg");
@@ -284,7 +284,7 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
       {"Photos/", ""}, {"Photos/img.jpg", "jpeg"}, {"Photos/sub/", ""}};
   // ".../Photos/sub/.." is Photos: the copy lands in dst/Photos, not in dst's parent.
   const std::string destination = target_.string() + "/inner/..";
-  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos" / "sub").string() + "/..", destination),
+  EXPECT_EQ(engine::copyChosenFolder((source_ / "Photos" / "sub").string() + "/..", destination),
             1);
   auto landed = snapshot(target_);
   landed.erase("inner/");
@@ -293,7 +293,7 @@ TEST_F(CopyTest, TypedPathsAreResolvedBeforeTheCopyIsNamed) {
   EXPECT_FALSE(fs::exists(root_ / "img.jpg"));
   // ".../Photos/." is Photos too.
   fs::remove_all(target_ / "Photos");
-  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos").string() + "/.", destination), 1);
+  EXPECT_EQ(engine::copyChosenFolder((source_ / "Photos").string() + "/.", destination), 1);
   landed = snapshot(target_);
   landed.erase("inner/");
   EXPECT_EQ(landed, expected);
@@ -321,10 +321,10 @@ TEST_F(CopyTest, EachFailedElementIsToldByItsSourcePath) {
   writeFile(target_ / "sub", "a file where the folder should go");
   const auto before = snapshot(source_);
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    }),
+  EXPECT_EQ(engine::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
+                                   [&](const std::string& path, const engine::FailureReason&) {
+                                     failed.push_back(path);
+                                   }),
             0);
   std::sort(failed.begin(), failed.end());
   EXPECT_EQ(failed, (std::vector<std::string>{(source_ / "dangling").string(),
@@ -382,10 +382,9 @@ TEST_F(CopyTest, AFileWrittenWhileItIsCopiedIsNotReportedAsCopied) {
   std::vector<std::string> failed;
   const int thread = platform::startThread(
       [&](int) {
-        return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                                       [&](const std::string& path, const copyjob::FailureReason&) {
-                                         failed.push_back(path);
-                                       });
+        return engine::copyFolderTree(
+            source_.string(), target_.string(), "*.*", kAllFlags,
+            [&](const std::string& path, const engine::FailureReason&) { failed.push_back(path); });
       },
       0);
   ASSERT_NE(thread, 0);
@@ -412,7 +411,7 @@ TEST_F(CopyTest, WithoutRecurseSubFoldersAreSkippedAndThePatternFilters) {
   writeFile(source_ / "b.jpg", "b");
   fs::create_directories(source_ / "sub");
   writeFile(source_ / "sub" / "c.txt", "c");
-  EXPECT_EQ(copy(copyjob::kResetTargetAttributes), 1);
+  EXPECT_EQ(copy(engine::kResetTargetAttributes), 1);
   EXPECT_TRUE(fs::exists(target_ / "b.jpg"));
   EXPECT_FALSE(fs::exists(target_ / "sub"));
   fs::remove_all(target_);
@@ -439,7 +438,7 @@ TEST_F(CopyTest, TwoThousandFoldersDeepAreCopied) {
   EXPECT_EQ(platform::copyWholeFile(target_.string() + relative + "/f", (root_ / "back").string()),
             platform::FileCopy::copied);
   EXPECT_EQ(readAll(root_ / "back"), "end");
-  EXPECT_EQ(copyjob::folderTotalSize(target_.string(), "*.*"), 3);
+  EXPECT_EQ(engine::folderTotalSize(target_.string(), "*.*"), 3);
 }
 
 TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
@@ -451,7 +450,7 @@ TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
 
   const int thread = platform::startThread(
       [this](int) {
-        return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags);
+        return engine::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags);
       },
       0);
   ASSERT_NE(thread, 0);
@@ -496,7 +495,7 @@ TEST_F(CopyTest, AProcessKilledInTheMiddleOfAFileLeavesThePreviousVersion) {
         platform::testing::slowCopyChunks(20);
         platform::startThread(
             [this](int) {
-              return copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags);
+              return engine::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags);
             },
             0);
         for (int i = 0; i < 5000; ++i) {
@@ -539,7 +538,7 @@ TEST_F(CopyTest, TheChosenCopyLandsUnderTheSourceFolderName) {
   writeFile(source_ / "Photos" / "2024" / "img.jpg", "jpeg");
   fs::create_directories(target_);
   // Typed by hand: no trailing separator on either field.
-  EXPECT_EQ(copyjob::copyChosenFolder((source_ / "Photos").string(), target_.string()), 1);
+  EXPECT_EQ(engine::copyChosenFolder((source_ / "Photos").string(), target_.string()), 1);
   EXPECT_EQ(readAll(target_ / "Photos" / "2024" / "img.jpg"), "jpeg");
 }
 
@@ -549,26 +548,26 @@ TEST_F(CopyTest, TheCopyThreadCopiesIntoTheTargetItIsGivenAndTellsEachFailure) {
   fs::create_symlink(root_ / "vanished", source_ / "broken");  // cannot be read
   fs::create_directories(target_);
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyThreadMain(source_.string() + "/", (target_ / "job").string() + "/",
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    }),
+  EXPECT_EQ(engine::copyThreadMain(source_.string() + "/", (target_ / "job").string() + "/",
+                                   [&](const std::string& path, const engine::FailureReason&) {
+                                     failed.push_back(path);
+                                   }),
             0);
   EXPECT_EQ(readAll(target_ / "job" / "sub" / "f"), "data");
   EXPECT_EQ(failed, std::vector<std::string>{source_.string() + "/broken"});
 }
 
 TEST(CopyPathTest, TheJobFolderIsNamedAfterTheLastFolderOfTheSource) {
-  EXPECT_EQ(copyjob::jobFolderName("/home/ana/Photos/"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("/home/ana/Photos"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("/home/ana/Photos//"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("Photos"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("/"), "racine");
-  EXPECT_EQ(copyjob::jobFolderName(""), "");
-  EXPECT_EQ(copyjob::copyTargetPath("/media/usb", "/home/ana/Photos"), "/media/usb/Photos/");
-  EXPECT_EQ(copyjob::copyTargetPath("/media/usb/", "/home/ana/Photos/"), "/media/usb/Photos/");
-  EXPECT_EQ(copyjob::copyTargetPath("", "/home/ana/Photos/"), "");
-  EXPECT_EQ(copyjob::copyTargetPath("/media/usb/", ""), "");
+  EXPECT_EQ(engine::jobFolderName("/home/ana/Photos/"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("/home/ana/Photos"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("/home/ana/Photos//"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("Photos"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("/"), "racine");
+  EXPECT_EQ(engine::jobFolderName(""), "");
+  EXPECT_EQ(engine::copyTargetPath("/media/usb", "/home/ana/Photos"), "/media/usb/Photos/");
+  EXPECT_EQ(engine::copyTargetPath("/media/usb/", "/home/ana/Photos/"), "/media/usb/Photos/");
+  EXPECT_EQ(engine::copyTargetPath("", "/home/ana/Photos/"), "");
+  EXPECT_EQ(engine::copyTargetPath("/media/usb/", ""), "");
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // Date stamps of the journal: the date value and the date masks.
+#include "journal/date.h"
+
 #include <gtest/gtest.h>
 
 #include <string>

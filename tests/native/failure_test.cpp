@@ -24,8 +24,9 @@
 
 #include "app/program.h"
 #include "app/state.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "engine/engine.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/taskbar.h"
@@ -39,12 +40,12 @@ namespace fs = std::filesystem;
 namespace hl = platform::headless;
 using namespace std::chrono_literals;
 using copyjob::FailedElement;
-using copyjob::FailureReason;
+using engine::FailureReason;
 using platform::FailureCause;
 using platform::TaskbarProgress;
 using testsupport::writeFile;
 
-constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
+constexpr unsigned kAllFlags = engine::kRecurse | engine::kResetTargetAttributes;
 
 std::string words(FailureCause cause, std::uint32_t error = 0) {
   return copyjob::failureReasonText({cause, error});
@@ -101,9 +102,9 @@ TEST(FailureReasons, PosixNumbersMapToTheirCauses) {
   for (const auto& [number, cause] : table) {
     EXPECT_EQ(platform::failureCause(static_cast<std::uint32_t>(number)), cause) << number;
   }
-  EXPECT_EQ(copyjob::failureReasonText(copyjob::reasonOfError(EMFILE)),
+  EXPECT_EQ(copyjob::failureReasonText(engine::reasonOfError(EMFILE)),
             "erreur système " + std::to_string(EMFILE));
-  EXPECT_EQ(copyjob::failureReasonText(copyjob::reasonOfError(ENOSPC)),
+  EXPECT_EQ(copyjob::failureReasonText(engine::reasonOfError(ENOSPC)),
             "espace insuffisant sur la destination");
 }
 
@@ -124,8 +125,7 @@ TEST(EndBoxText, TenElementsAreNamedAndTheRestCounted) {
     }
     return text;
   };
-  EXPECT_EQ(copyjob::copyEndText("Photos", failed, false),
-            expected("13") + "\r... et 3 autre(s).");
+  EXPECT_EQ(copyjob::copyEndText("Photos", failed, false), expected("13") + "\r... et 3 autre(s).");
   EXPECT_EQ(copyjob::copyEndText("Photos", failed, true),
             expected("13") + "\r... et 3 autre(s), voir le journal.");
   failed.resize(10);
@@ -198,10 +198,10 @@ class RealCauses : public ::testing::Test {
     std::thread worker([&] {
       std::optional<WithoutReadingRights> rights;
       if (withoutRights) rights.emplace();
-      copyjob::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
-                              [&](const std::string& path, const FailureReason& reason) {
-                                failed.emplace_back(path, copyjob::failureReasonText(reason));
-                              });
+      engine::copyFolderTree(source_.string(), target_.string(), "*.*", kAllFlags,
+                             [&](const std::string& path, const FailureReason& reason) {
+                               failed.emplace_back(path, copyjob::failureReasonText(reason));
+                             });
     });
     worker.join();
     return failed;

@@ -27,8 +27,9 @@
 
 #include "app/program.h"
 #include "app/state.h"
-#include "copyjob/copyjob.h"
 #include "copyjob/job.h"
+#include "engine/engine.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
@@ -43,7 +44,7 @@ using namespace std::chrono_literals;
 using testsupport::readFile;
 using testsupport::writeFile;
 
-constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
+constexpr unsigned kAllFlags = engine::kRecurse | engine::kResetTargetAttributes;
 constexpr char kFailurePrefix[] = "Echec de la copie : ";
 
 // A tmpfs volume of its own, mounted on a fresh folder and detached when the
@@ -342,19 +343,19 @@ TEST(FullVolumeTest, AFileOfExactlyTheFreeSpaceFitsAndOneByteMoreFailsKeepingThe
   const std::string exact = patterned(free, 3);
   writeFile(sourceRoot.path() / "plein.bin", exact);
   std::vector<std::string> failed;
-  const auto onFailed = [&](const std::string& path, const copyjob::FailureReason&) {
+  const auto onFailed = [&](const std::string& path, const engine::FailureReason&) {
     failed.push_back(path);
   };
-  EXPECT_EQ(copyjob::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
-                                    onFailed),
+  EXPECT_EQ(engine::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
+                                   onFailed),
             1);
   EXPECT_TRUE(failed.empty());
   EXPECT_EQ(readFile(target / "plein.bin"), exact);
   EXPECT_EQ(volume.freeBytes(), 0u);
 
   writeFile(sourceRoot.path() / "plein.bin", exact + "x");
-  EXPECT_EQ(copyjob::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
-                                    onFailed),
+  EXPECT_EQ(engine::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
+                                   onFailed),
             0);
   EXPECT_EQ(failed, std::vector<std::string>{(sourceRoot.path() / "plein.bin").string()});
   EXPECT_EQ(readFile(target / "plein.bin"), exact);
@@ -375,10 +376,10 @@ TEST(FullVolumeTest, AVolumeWithoutRoomForNewEntriesFailsEachFolderOnceAndGoesOn
   }
   const fs::path target = volume.path() / "copie";
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    }),
+  EXPECT_EQ(engine::copyFolderTree(sourceRoot.path().string(), target.string(), "*.*", kAllFlags,
+                                   [&](const std::string& path, const engine::FailureReason&) {
+                                     failed.push_back(path);
+                                   }),
             0);
   int copied = 0;
   for (int i = 0; i < 10; ++i) {
@@ -534,9 +535,9 @@ class ChangingSourceTest : public ::testing::Test {
     std::atomic<int> result{-1};
     const int thread = platform::startThread(
         [&](int) {
-          result = copyjob::copyFolderTree(
+          result = engine::copyFolderTree(
               source_.string(), target_.string(), "*.*", kAllFlags,
-              [&](const std::string& path, const copyjob::FailureReason& reason) {
+              [&](const std::string& path, const engine::FailureReason& reason) {
                 std::lock_guard lock(mutex_);
                 failed_.push_back(path);
                 reasons_.push_back(copyjob::failureReasonText(reason));
@@ -546,7 +547,7 @@ class ChangingSourceTest : public ::testing::Test {
         0);
     EXPECT_NE(thread, 0);
     const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
+                          std::chrono::milliseconds(platform::headless::kHangCeilingMs);
     for (;;) {
       const auto temporary = temporaryFilesBelow(target_);
       std::error_code ignored;
@@ -686,7 +687,7 @@ TEST_F(FaultJobTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndAnHonestV
   }
   EXPECT_EQ(copied.count("d4/nouveau"), 1u);
   EXPECT_TRUE(temporaryFilesBelow(target).empty());
-  const bool same = copyjob::treeTotals(source_.string()) == copyjob::treeTotals(target.string());
+  const bool same = engine::treeTotals(source_.string()) == engine::treeTotals(target.string());
   EXPECT_FALSE(same);  // the renamed folder was not copied under its new name
   EXPECT_EQ(verdictIsGood(), same);
 }
@@ -706,11 +707,11 @@ class KilledCopyTest : public FaultJobTest {
       // Only async-signal-safe work would be strictly allowed here; the
       // copy makes no thread and takes no lock another thread could hold.
       platform::testing::slowCopyChunks(100);
-      copyjob::copyFolderTree(source, target, "*.*", kAllFlags);
+      engine::copyFolderTree(source, target, "*.*", kAllFlags);
       ::_exit(0);
     }
     const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
+                          std::chrono::milliseconds(platform::headless::kHangCeilingMs);
     bool killed = false;
     while (std::chrono::steady_clock::now() < deadline) {
       int status = 0;

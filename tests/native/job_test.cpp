@@ -14,12 +14,15 @@
 #include "app/commands.h"
 #include "app/program.h"
 #include "app/state.h"
-#include "copyjob/copyjob.h"
+#include "engine/engine.h"
+#include "journal/cipher.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
 #include "test_support.h"
+#include "text/text.h"
 
 namespace {
 
@@ -847,8 +850,7 @@ TEST_F(JournalViewerRunTest, AJournalOfOnlyTheHeaderShowsOneLineAndAnEmptyOne) {
 TEST_F(JournalViewerRunTest, AJournalOfMegabytesShowsEveryLine) {
   journal::ensureJournal();
   const std::string line = std::string(90, 'x') + " — ligne de journal";
-  const std::string record =
-      journal::encipherLine(journal::toWindows1252(line), journal::kJournalKey);
+  const std::string record = journal::encipherLine(text::toWindows1252(line), journal::kJournalKey);
   std::string bytes = readFile(profile() / "ravelundlog.ini");
   std::size_t records = 0;
   while (bytes.size() < (std::size_t{3} << 20)) {

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "app/state.h"
+#include "journal/cipher.h"
+#include "journal/date.h"
 #include "test_support.h"
 
 namespace {

@@ -4,11 +4,12 @@
 
 #include <filesystem>
 
+#include "app/dialogs.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "platform/headless/buttons.h"
 #include "platform/headless/headless.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 #include "test_support.h"
 
 namespace {
@@ -155,7 +156,7 @@ TEST_F(PreferencesTest, MainWindowTakesNoInputWhileTheWindowIsOpen) {
 TEST_F(PreferencesTest, AClosingAskedOfTheMainWindowClosesBothAndSavesNothing) {
   writeFile(settingsFile_, kOnlyVerifyAndLog);
   startAndOpenPreferences();
-  platform::setChecked(settings::kSpaceCheckBox, true);
+  platform::setChecked(app::kSpaceCheckBox, true);
   // The main window is disabled; the system can still ask it to close.
   platform::postClose(app::kMainWindow);
   ASSERT_TRUE(hl::waitProgramEnd());
@@ -166,16 +167,16 @@ TEST_F(PreferencesTest, AClosingAskedOfTheMainWindowClosesBothAndSavesNothing) {
 TEST_F(PreferencesTest, BoxesStartFromTheSettingsFileOrClearedWithoutOne) {
   writeFile(settingsFile_, "opencopy = ok\r\nverif = ok\r\nspace = OK\r\n");
   startAndOpenPreferences();
-  EXPECT_TRUE(hl::control(settings::kVerifyCheckBox).checked);
-  EXPECT_TRUE(hl::control(settings::kOpenCopyCheckBox).checked);
-  EXPECT_FALSE(hl::control(settings::kSpaceCheckBox).checked);
-  EXPECT_FALSE(hl::control(settings::kJournalCheckBox).checked);
-  EXPECT_FALSE(hl::control(settings::kOpenJournalCheckBox).checked);
+  EXPECT_TRUE(hl::control(app::kVerifyCheckBox).checked);
+  EXPECT_TRUE(hl::control(app::kOpenCopyCheckBox).checked);
+  EXPECT_FALSE(hl::control(app::kSpaceCheckBox).checked);
+  EXPECT_FALSE(hl::control(app::kJournalCheckBox).checked);
+  EXPECT_FALSE(hl::control(app::kOpenJournalCheckBox).checked);
   press(kClose);
 
   fs::remove(settingsFile_);
   press(app::kSettingsButton);
-  for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
+  for (int box = app::kSpaceCheckBox; box <= app::kOpenJournalCheckBox; ++box) {
     EXPECT_FALSE(hl::control(box).checked) << box;
   }
   press(kClose);
@@ -185,15 +186,15 @@ TEST_F(PreferencesTest, BoxesStartFromTheSettingsFileOrClearedWithoutOne) {
 TEST_F(PreferencesTest, CloseButtonAndCloseBoxWriteNothing) {
   writeFile(settingsFile_, kOnlyVerifyAndLog);
   startAndOpenPreferences();
-  platform::setChecked(settings::kOpenJournalCheckBox, true);
+  platform::setChecked(app::kOpenJournalCheckBox, true);
   press(kClose);
   EXPECT_FALSE(hl::window(app::kPreferencesWindow).open);
   EXPECT_EQ(readFile(settingsFile_), kOnlyVerifyAndLog);
 
   press(app::kSettingsButton);
-  EXPECT_FALSE(hl::control(settings::kOpenJournalCheckBox).checked)
+  EXPECT_FALSE(hl::control(app::kOpenJournalCheckBox).checked)
       << "each opening starts from the file";
-  platform::setChecked(settings::kSpaceCheckBox, true);
+  platform::setChecked(app::kSpaceCheckBox, true);
   hl::closeWindowBox(app::kPreferencesWindow);
   ASSERT_TRUE(hl::waitIdle());
   EXPECT_FALSE(hl::window(app::kPreferencesWindow).open);
@@ -205,8 +206,8 @@ TEST_F(PreferencesTest, CloseButtonAndCloseBoxWriteNothing) {
 TEST_F(PreferencesTest, SaveWritesExactlyTheFiveLinesAndCloses) {
   writeFile(settingsFile_, "; a comment\r\n[Groupe]\r\nautre = 1\r\n");
   startAndOpenPreferences();
-  platform::setChecked(settings::kVerifyCheckBox, true);
-  platform::setChecked(settings::kOpenJournalCheckBox, true);
+  platform::setChecked(app::kVerifyCheckBox, true);
+  platform::setChecked(app::kOpenJournalCheckBox, true);
   press(kSave);
   EXPECT_FALSE(hl::window(app::kPreferencesWindow).open);
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
@@ -220,7 +221,7 @@ TEST_F(PreferencesTest, SaveWritesExactlyTheFiveLinesAndCloses) {
 
 TEST_F(PreferencesTest, SavingWithTheJournalTickedCreatesTheJournal) {
   startAndOpenPreferences();
-  platform::setChecked(settings::kJournalCheckBox, true);
+  platform::setChecked(app::kJournalCheckBox, true);
   press(kSave);
   EXPECT_EQ(readFile(settingsFile_),
             "verif = no\r\nspace = no\r\nlog = ok\r\nopencopy = no\r\nopenlog = no\r\n");
@@ -232,7 +233,7 @@ TEST_F(PreferencesTest, FailedSaveIsReportedAndKeepsTheWindowOpen) {
   writeFile(profile() / "pas-un-dossier", "x");
   settings::testing::overrideSettingsPath((profile() / "pas-un-dossier" / "ravelund.ini").string());
   startAndOpenPreferences();
-  platform::setChecked(settings::kSpaceCheckBox, true);
+  platform::setChecked(app::kSpaceCheckBox, true);
   press(kSave);
   ASSERT_EQ(hl::boxes().size(), 1u);
   EXPECT_EQ(hl::boxes()[0].caption, "Erreur!");
@@ -240,8 +241,8 @@ TEST_F(PreferencesTest, FailedSaveIsReportedAndKeepsTheWindowOpen) {
   EXPECT_EQ(hl::boxes()[0].kind, 16);
   EXPECT_TRUE(hl::window(app::kPreferencesWindow).open);
   EXPECT_FALSE(hl::window(app::kMainWindow).enabled);
-  EXPECT_TRUE(hl::control(settings::kSpaceCheckBox).checked);
-  EXPECT_FALSE(hl::control(settings::kVerifyCheckBox).checked);
+  EXPECT_TRUE(hl::control(app::kSpaceCheckBox).checked);
+  EXPECT_FALSE(hl::control(app::kVerifyCheckBox).checked);
   press(kClose);
   EXPECT_FALSE(hl::window(app::kPreferencesWindow).open);
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);

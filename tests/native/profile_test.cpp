@@ -24,14 +24,19 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/dialogs.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "copyjob/job.h"
+#include "journal/cipher.h"
+#include "journal/date.h"
 #include "journal/journal.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
-#include "settings/settings.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
 #include "test_support.h"
+#include "text/text.h"
 
 namespace {
 
@@ -45,7 +50,7 @@ constexpr char kJournalFailure[] = "Le journal n'a pu être écrit!";
 constexpr char kSaveFailure[] = "Les préférences n'ont pu être enregistrées!";
 
 std::string record(const std::string& text) {
-  return journal::encipherLine(journal::toWindows1252(text), journal::kJournalKey) + "\r\n";
+  return journal::encipherLine(text::toWindows1252(text), journal::kJournalKey) + "\r\n";
 }
 
 // A journal of exactly one 4 KiB page of whole lines: on a full volume not
@@ -503,7 +508,7 @@ TEST_F(ProfileJobTest, WithoutItsProfileFolderTheProgramRunsAndTellsWhatItCouldN
   EXPECT_EQ(journalFailureBoxes(), 0);  // the journal is off
 
   openPreferences();
-  platform::setChecked(settings::kJournalCheckBox, true);
+  platform::setChecked(app::kJournalCheckBox, true);
   hl::pressControl(39);  // "Enregistrer"
   ASSERT_TRUE(hl::waitIdle());
   const auto saved = boxesCaptioned("Erreur!");
@@ -541,8 +546,8 @@ TEST_F(ProfileJobTest, ASettingsFileThatCannotBeReplacedKeepsItsOptionsAndTheSav
     startTheProgram();
     openPreferences();
     const bool readable = fault != Fault::folderInPlace;
-    EXPECT_EQ(hl::control(settings::kVerifyCheckBox).checked, readable);
-    platform::setChecked(settings::kOpenCopyCheckBox, true);
+    EXPECT_EQ(hl::control(app::kVerifyCheckBox).checked, readable);
+    platform::setChecked(app::kOpenCopyCheckBox, true);
     hl::pressControl(39);  // "Enregistrer"
     ASSERT_TRUE(hl::waitIdle());
     const auto saved = boxesCaptioned("Erreur!");
@@ -603,8 +608,8 @@ TEST_F(ProfileJobTest, DamagedSettingsFilesAreReadAsFarAsTheyGoAndNeverRewritten
     writeFile(settingsFile(), c.bytes);
     startTheProgram();
     openPreferences();
-    EXPECT_EQ(hl::control(settings::kVerifyCheckBox).checked, c.verify);
-    EXPECT_FALSE(hl::control(settings::kJournalCheckBox).checked);
+    EXPECT_EQ(hl::control(app::kVerifyCheckBox).checked, c.verify);
+    EXPECT_FALSE(hl::control(app::kJournalCheckBox).checked);
     hl::pressControl(40);  // "Fermer"
     ASSERT_TRUE(hl::waitIdle());
     hl::answerNextBox(platform::kAnswerOk);

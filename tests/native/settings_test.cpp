@@ -1,7 +1,5 @@
 // The settings file: the lenient reader, the exact bytes written, the options
 // and the preferences check boxes, and saves that readers never see half-done.
-#include "settings/settings.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,11 +11,14 @@
 #include <string>
 #include <thread>
 
+#include "app/dialogs.h"
 #include "app/state.h"
 #include "journal/journal.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/ui.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
 #include "test_support.h"
 
 namespace {
@@ -191,7 +192,7 @@ class PreferencesBoxesTest : public SettingsTest {
     window.clientWidth = 400;
     window.clientHeight = 300;
     ASSERT_TRUE(platform::openWindow(app::kPreferencesWindow, window));
-    for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
+    for (int box = app::kSpaceCheckBox; box <= app::kOpenJournalCheckBox; ++box) {
       platform::ControlSpec checkBox;
       checkBox.number = box;
       checkBox.kind = platform::ControlKind::checkBox;
@@ -207,44 +208,44 @@ class PreferencesBoxesTest : public SettingsTest {
 };
 
 TEST_F(PreferencesBoxesTest, SaveWritesTheBoxesAndStartsTheJournal) {
-  platform::setChecked(settings::kVerifyCheckBox, true);
-  platform::setChecked(settings::kJournalCheckBox, true);
-  settings::saveSettingsFromWindow();
+  platform::setChecked(app::kVerifyCheckBox, true);
+  platform::setChecked(app::kJournalCheckBox, true);
+  app::saveSettingsFromWindow();
   EXPECT_EQ(readFile(path_), kVerifAndLogOn);
   const std::vector<std::string> journalLines = journal::readJournalLines();
   ASSERT_EQ(journalLines.size(), 2u);
   EXPECT_TRUE(journalLines[0].starts_with("Journal créé le : ")) << journalLines[0];
 
   // Every box cleared: all five keys say "no", and the file stays.
-  for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
+  for (int box = app::kSpaceCheckBox; box <= app::kOpenJournalCheckBox; ++box) {
     platform::setChecked(box, false);
   }
-  settings::saveSettingsFromWindow();
+  app::saveSettingsFromWindow();
   EXPECT_EQ(readFile(path_),
             "verif = no\r\nspace = no\r\nlog = no\r\nopencopy = no\r\nopenlog = no\r\n");
 }
 
 TEST_F(PreferencesBoxesTest, SaveWithoutTheJournalBoxCreatesNoJournal) {
-  platform::setChecked(settings::kOpenJournalCheckBox, true);
-  platform::setChecked(settings::kSpaceCheckBox, true);
-  settings::saveSettingsFromWindow();
+  platform::setChecked(app::kOpenJournalCheckBox, true);
+  platform::setChecked(app::kSpaceCheckBox, true);
+  app::saveSettingsFromWindow();
   EXPECT_EQ(readFile(path_),
             "verif = no\r\nspace = ok\r\nlog = no\r\nopencopy = no\r\nopenlog = ok\r\n");
   EXPECT_FALSE(journal::journalExists());
 }
 
 TEST_F(PreferencesBoxesTest, LoadTicksEachBoxFromItsKey) {
-  settings::loadSettingsIntoWindow();  // no file: every box stays as created
-  for (int box = settings::kSpaceCheckBox; box <= settings::kOpenJournalCheckBox; ++box) {
+  app::loadSettingsIntoWindow();  // no file: every box stays as created
+  for (int box = app::kSpaceCheckBox; box <= app::kOpenJournalCheckBox; ++box) {
     EXPECT_FALSE(platform::isChecked(box)) << box;
   }
   writeFile(path_, "opencopy = ok\nverif = ok\nspace = Ok\nopenlog = ok\n");
-  settings::loadSettingsIntoWindow();
-  EXPECT_TRUE(platform::isChecked(settings::kVerifyCheckBox));
-  EXPECT_FALSE(platform::isChecked(settings::kSpaceCheckBox));
-  EXPECT_FALSE(platform::isChecked(settings::kJournalCheckBox));
-  EXPECT_TRUE(platform::isChecked(settings::kOpenCopyCheckBox));
-  EXPECT_TRUE(platform::isChecked(settings::kOpenJournalCheckBox));
+  app::loadSettingsIntoWindow();
+  EXPECT_TRUE(platform::isChecked(app::kVerifyCheckBox));
+  EXPECT_FALSE(platform::isChecked(app::kSpaceCheckBox));
+  EXPECT_FALSE(platform::isChecked(app::kJournalCheckBox));
+  EXPECT_TRUE(platform::isChecked(app::kOpenCopyCheckBox));
+  EXPECT_TRUE(platform::isChecked(app::kOpenJournalCheckBox));
 }
 
 // A worker reads the options while the main thread saves them again and again:

@@ -8,7 +8,7 @@
 #include "app/state.h"
 #include "platform/headless/headless.h"
 #include "platform/threads.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
 namespace testsupport {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/state.h"
-#include "copyjob/copyjob.h"
+#include "engine/engine.h"
 #include "platform/headless/headless.h"
 #include "platform/tree.h"
 #include "platform/ui.h"
@@ -52,10 +52,10 @@ TEST_F(WalkTest, CountsFilesAndSubFoldersLiveAndEndsOnTheTotal) {
 
   // Each element met is told at once, the running counts growing by one.
   std::vector<std::pair<std::int32_t, std::int32_t>> told;
-  EXPECT_EQ(copyjob::countElements(0, text(root_),
-                                   [&](std::int32_t files, std::int32_t folders) {
-                                     told.emplace_back(files, folders);
-                                   }),
+  EXPECT_EQ(engine::countElements(0, text(root_),
+                                  [&](std::int32_t files, std::int32_t folders) {
+                                    told.emplace_back(files, folders);
+                                  }),
             9);
   ASSERT_EQ(told.size(), 9u);
   for (std::size_t i = 0; i < told.size(); ++i) {
@@ -68,25 +68,25 @@ TEST_F(WalkTest, CountsFilesAndSubFoldersLiveAndEndsOnTheTotal) {
   EXPECT_EQ(told.back(), std::make_pair(7, 2));
   // The count itself writes nothing into the window.
   EXPECT_TRUE(platform::headless::textHistory(app::kSourceInfoLine).empty());
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 34);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), 34);
 
   // Every count starts from nothing: the scan keeps its own counters.
-  EXPECT_EQ(copyjob::countElements(0, text(root_ / "full")), 4);
+  EXPECT_EQ(engine::countElements(0, text(root_ / "full")), 4);
 }
 
 TEST_F(WalkTest, EmptyFoldersCountButWeighNothing) {
-  EXPECT_EQ(copyjob::countElements(0, text(root_)), 0);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 0);
+  EXPECT_EQ(engine::countElements(0, text(root_)), 0);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), 0);
   fs::create_directories(root_ / "x" / "y");
   fs::create_directory(root_ / "z");
-  EXPECT_EQ(copyjob::countElements(0, text(root_) + "/"), 3);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_) + "/", ""), 0);
+  EXPECT_EQ(engine::countElements(0, text(root_) + "/"), 3);
+  EXPECT_EQ(engine::folderTotalSize(text(root_) + "/", ""), 0);
 }
 
 TEST_F(WalkTest, MissingFolderGivesNothing) {
-  EXPECT_EQ(copyjob::countElements(0, text(root_ / "missing")), 0);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_ / "missing"), "*.*"), 0);
-  EXPECT_EQ(copyjob::folderTotalSize("", "*.*"), 0);
+  EXPECT_EQ(engine::countElements(0, text(root_ / "missing")), 0);
+  EXPECT_EQ(engine::folderTotalSize(text(root_ / "missing"), "*.*"), 0);
+  EXPECT_EQ(engine::folderTotalSize("", "*.*"), 0);
 }
 
 TEST_F(WalkTest, SizesPastFourGibibytesAreAddedWhole) {
@@ -95,7 +95,7 @@ TEST_F(WalkTest, SizesPastFourGibibytesAreAddedWhole) {
   { std::ofstream(root_ / "big" / "disk.img"); }
   fs::resize_file(root_ / "big" / "disk.img", huge);
   write(root_ / "small", 7);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), static_cast<std::int64_t>(huge + 7));
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), static_cast<std::int64_t>(huge + 7));
 }
 
 TEST_F(WalkTest, PatternFiltersFilesAndTheFoldersEntered) {
@@ -107,9 +107,9 @@ TEST_F(WalkTest, PatternFiltersFilesAndTheFoldersEntered) {
   write(root_ / "notes.txt" / "e.jpg", 16);
   fs::create_directory(root_ / "photos");
   write(root_ / "photos" / "f.txt", 32);  // its folder does not match: not visited
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.txt"), 1 + 2 + 8);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "?.jpg"), 4);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*"), 63);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.txt"), 1 + 2 + 8);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "?.jpg"), 4);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*"), 63);
 }
 
 TEST_F(WalkTest, NamesOutsideWindows1252AndLongPathsAreCountedAndMeasured) {
@@ -120,8 +120,8 @@ TEST_F(WalkTest, NamesOutsideWindows1252AndLongPathsAreCountedAndMeasured) {
   write(deep / "Données été.txt", 5);
   write(deep / "写真アルバム.jpg", 6);
   write(root_ / "\xF0\x9F\x93\xB7 photo.png", 7);  // U+1F4F7, outside the BMP
-  EXPECT_EQ(copyjob::countElements(0, text(root_)), 12 + 3);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 18);
+  EXPECT_EQ(engine::countElements(0, text(root_)), 12 + 3);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), 18);
 }
 
 TEST_F(WalkTest, LinksToFoldersAreLeftOutSoALoopEnds) {
@@ -132,8 +132,8 @@ TEST_F(WalkTest, LinksToFoldersAreLeftOutSoALoopEnds) {
   fs::create_symlink(root_ / "a" / "b" / "data", root_ / "data-link");  // to a file
   fs::create_symlink(root_ / "gone", root_ / "dangling");
   // a, b, data, data-link (a file: counted with its target's size), dangling.
-  EXPECT_EQ(copyjob::countElements(0, text(root_)), 5);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 200);
+  EXPECT_EQ(engine::countElements(0, text(root_)), 5);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), 200);
 }
 
 TEST_F(WalkTest, TwoThousandFoldersDeepNeedNoDeepStack) {
@@ -147,8 +147,8 @@ TEST_F(WalkTest, TwoThousandFoldersDeepNeedNoDeepStack) {
   write(root_ / "bottom", 42);
   ASSERT_EQ(platform::copyWholeFile(text(root_ / "bottom"), path + "/bottom"),
             platform::FileCopy::copied);
-  EXPECT_EQ(copyjob::countElements(0, text(root_)), 2002);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), 84);
+  EXPECT_EQ(engine::countElements(0, text(root_)), 2002);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), 84);
 }
 
 // The listing under the walks.
@@ -176,9 +176,9 @@ TEST_F(WalkTest, BranchesDeeperThanTheFoldersHeldOpenAreAllWalked) {
   write(root_ / "a2" / "g", 7);
   expectedSize += 7;
   expectedElements += 2;
-  EXPECT_EQ(copyjob::countElements(0, text(root_)), expectedElements);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_), "*.*"), expectedSize);
-  EXPECT_EQ(copyjob::folderTotalSize(text(root_ / "b"), "*.*"), 49 + 99 + 149);
+  EXPECT_EQ(engine::countElements(0, text(root_)), expectedElements);
+  EXPECT_EQ(engine::folderTotalSize(text(root_), "*.*"), expectedSize);
+  EXPECT_EQ(engine::folderTotalSize(text(root_ / "b"), "*.*"), 49 + 99 + 149);
 }
 
 TEST(TreeTest, ListingGivesKindsSizesAndAttributes) {

@@ -4,6 +4,8 @@
 // object left behind by thousands of paints and preferences windows.
 #include "platform/buttons.h"
 
+#include "app/dialogs.h"
+
 // <windows.h> must come before <commctrl.h>.
 // clang-format off
 #include <windows.h>
@@ -19,7 +21,7 @@
 #include "app/state.h"
 #include "platform/win32/buttons_internal.h"
 #include "platform/win32/text.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 #include "widgets/paint.h"
 #include "wine_support.h"
 
@@ -516,7 +518,7 @@ TEST_F(CommandBarOnWindows, PaintsAndPreferencesWindowsLeaveNoObjectBehind) {
         }
         return true;
       });
-      settings::showPreferences();
+      app::showPreferences();
       if (!closer.finished()) break;
       ++closed;
     }

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "app/state.h"
-#include "copyjob/copyjob.h"
+#include "copyjob/job.h"
+#include "engine/engine.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
 #include "platform/win32/copy_branch.h"
@@ -34,7 +35,7 @@ using platform::win32::widen;
 using platform::win32::testing::CopyBranch;
 using namespace std::chrono_literals;
 
-constexpr unsigned kAllFlags = copyjob::kRecurse | copyjob::kResetTargetAttributes;
+constexpr unsigned kAllFlags = engine::kRecurse | engine::kResetTargetAttributes;
 
 // Test paths are built in the long form, so they may pass 260 characters.
 std::wstring wide(const std::string& path) { return L"\\\\?\\" + widen(path); }
@@ -122,7 +123,7 @@ class CopyTreeTest : public ::testing::TestWithParam<CopyBranch> {
     removeTree(root_);
   }
   int copy(unsigned flags = kAllFlags) {
-    return copyjob::copyFolderTree(source_, target_, "*.*", flags);
+    return engine::copyFolderTree(source_, target_, "*.*", flags);
   }
 
   std::string root_;
@@ -191,12 +192,12 @@ TEST_P(CopyTreeTest, PathsPastTwoHundredSixtyCharactersAreCopiedWhole) {
   ASSERT_TRUE(writeFile(deep + "\\photo.jpg", "photo bytes"));
   ASSERT_TRUE(makeFolder(source_ + "\\vide"));
 
-  EXPECT_EQ(copyjob::folderTotalSize(source_, "*.*"), 11);
-  EXPECT_EQ(copyjob::countElements(0, source_), 12 + 1 + 1);
+  EXPECT_EQ(engine::folderTotalSize(source_, "*.*"), 11);
+  EXPECT_EQ(engine::countElements(0, source_), 12 + 1 + 1);
   EXPECT_EQ(copy(), 1);
   EXPECT_EQ(readFile(target_ + relative + "\\photo.jpg"), "photo bytes");
   EXPECT_NE(attributesOf(target_ + "\\vide") & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  EXPECT_EQ(copyjob::folderTotalSize(target_ + "\\", "*.*"), 11);
+  EXPECT_EQ(engine::folderTotalSize(target_ + "\\", "*.*"), 11);
 }
 
 TEST_P(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
@@ -212,8 +213,8 @@ TEST_P(CopyTreeTest, NamesOutsideWindows1252AreListedMeasuredAndCopied) {
   ASSERT_TRUE(writeFile(folder + "\\" + emoji, "photo bytes"));
   ASSERT_TRUE(writeFile(source_ + "\\Ωmega ÿ.txt", "greek"));
 
-  EXPECT_EQ(copyjob::folderTotalSize(source_, "*.*"), 16);
-  EXPECT_EQ(copyjob::countElements(0, source_), 4);
+  EXPECT_EQ(engine::folderTotalSize(source_, "*.*"), 16);
+  EXPECT_EQ(engine::countElements(0, source_), 4);
   EXPECT_EQ(copy(), 1);
   EXPECT_EQ(readFile(target_ + "\\Données été\\写真アルバム\\" + emoji), "photo bytes");
   EXPECT_EQ(readFile(target_ + "\\Ωmega ÿ.txt"), "greek");
@@ -247,7 +248,7 @@ TEST_P(CopyTreeTest, AStoppedCopyKeepsThePreviousVersionAndLeavesNoTemporaryFile
   platform::testing::slowCopyChunks(20);
 
   const int thread = platform::startThread(
-      [this](int) { return copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags); }, 0);
+      [this](int) { return engine::copyFolderTree(source_, target_, "*.*", kAllFlags); }, 0);
   ASSERT_NE(thread, 0);
   std::vector<std::string> temporary;
   const auto sizeOf = [&](const std::string& name) {
@@ -295,10 +296,10 @@ TEST_P(CopyTreeTest, AReadOnlyLeftoverOfAKilledCopyIsClearedByTheNextCopy) {
 TEST_P(CopyTreeTest, DoubledSeparatorsAndForwardSlashesReachTheSameFolders) {
   ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
   // A destination chosen with a trailing backslash and joined with another.
-  EXPECT_EQ(copyjob::copyFolderTree(source_ + "\\", root_ + "\\\\dst\\", "*.*", kAllFlags), 1);
+  EXPECT_EQ(engine::copyFolderTree(source_ + "\\", root_ + "\\\\dst\\", "*.*", kAllFlags), 1);
   EXPECT_EQ(readFile(target_ + "\\a.txt"), "a");
   std::string slashed = root_ + "/other/";
-  EXPECT_EQ(copyjob::copyFolderTree(source_, slashed, "", kAllFlags), 1);
+  EXPECT_EQ(engine::copyFolderTree(source_, slashed, "", kAllFlags), 1);
   EXPECT_EQ(readFile(root_ + "\\other\\a.txt"), "a");
   EXPECT_TRUE(platform::sameFolder(target_, root_ + "\\.\\x\\..\\DST"));
 }
@@ -345,31 +346,31 @@ TEST_P(CopyTreeTest, ATargetInsideOrHoldingTheSourceIsRefusedWhateverItsSpelling
   ASSERT_TRUE(makeFolder(summer + "\\sub"));
   ASSERT_TRUE(writeFile(summer + "\\photo.jpg", "jpeg"));
   ASSERT_TRUE(writeFile(summer + "\\sub\\x.txt", "x"));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "\\ÉTÉ\\copie"));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "\\ÉTÉ"));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(summer + "\\", summer + "\\sub\\."));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(summer + "\\sub", root_));
-  EXPECT_TRUE(copyjob::targetOverlapsSource(summer, root_ + "/x/../été/sub/"));
-  EXPECT_FALSE(copyjob::targetOverlapsSource(summer, target_));
-  EXPECT_FALSE(copyjob::targetOverlapsSource(summer, root_ + "\\été2"));
+  EXPECT_TRUE(engine::targetOverlapsSource(summer, root_ + "\\ÉTÉ\\copie"));
+  EXPECT_TRUE(engine::targetOverlapsSource(summer, root_ + "\\ÉTÉ"));
+  EXPECT_TRUE(engine::targetOverlapsSource(summer + "\\", summer + "\\sub\\."));
+  EXPECT_TRUE(engine::targetOverlapsSource(summer + "\\sub", root_));
+  EXPECT_TRUE(engine::targetOverlapsSource(summer, root_ + "/x/../été/sub/"));
+  EXPECT_FALSE(engine::targetOverlapsSource(summer, target_));
+  EXPECT_FALSE(engine::targetOverlapsSource(summer, root_ + "\\été2"));
   const auto before = snapshot(root_);
-  EXPECT_EQ(copyjob::copyFolderTree(summer, root_ + "\\ÉTÉ\\copie", "*.*", kAllFlags), 0);
-  EXPECT_EQ(copyjob::copyFolderTree(summer, summer + "\\sub\\.", "*.*", kAllFlags), 0);
-  EXPECT_EQ(copyjob::copyFolderTree(summer + "\\sub", root_, "*.*", kAllFlags), 0);
-  EXPECT_EQ(copyjob::copyFolderTree(summer, summer, "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(summer, root_ + "\\ÉTÉ\\copie", "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(summer, summer + "\\sub\\.", "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(summer + "\\sub", root_, "*.*", kAllFlags), 0);
+  EXPECT_EQ(engine::copyFolderTree(summer, summer, "*.*", kAllFlags), 0);
   EXPECT_EQ(snapshot(root_), before);
 }
 
 TEST_P(CopyTreeTest, ADestinationTypedWithATrailingDotOrBlankIsTakenAsTheShellTakesIt) {
-  EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst."), "E:\\Sauvegardes\\dst");
-  EXPECT_EQ(copyjob::resolveTypedPath("E:\\Sauvegardes\\dst. "), "E:\\Sauvegardes\\dst");
-  EXPECT_EQ(copyjob::resolveTypedPath("E:\\a.\\b\\..\\c\\"), "E:\\a\\c\\");
-  EXPECT_EQ(copyjob::resolveTypedPath("E:/Photos/sub/.."), "E:\\Photos");
-  EXPECT_EQ(copyjob::resolveTypedPath("E:\\.."), "E:\\");
+  EXPECT_EQ(engine::resolveTypedPath("E:\\Sauvegardes\\dst."), "E:\\Sauvegardes\\dst");
+  EXPECT_EQ(engine::resolveTypedPath("E:\\Sauvegardes\\dst. "), "E:\\Sauvegardes\\dst");
+  EXPECT_EQ(engine::resolveTypedPath("E:\\a.\\b\\..\\c\\"), "E:\\a\\c\\");
+  EXPECT_EQ(engine::resolveTypedPath("E:/Photos/sub/.."), "E:\\Photos");
+  EXPECT_EQ(engine::resolveTypedPath("E:\\.."), "E:\\");
   ASSERT_TRUE(writeFile(source_ + "\\a.txt", "a"));
-  EXPECT_EQ(copyjob::copyFolderTree(source_, target_ + ".", "*.*", kAllFlags), 1);
+  EXPECT_EQ(engine::copyFolderTree(source_, target_ + ".", "*.*", kAllFlags), 1);
   EXPECT_EQ(readFile(target_ + "\\a.txt"), "a");
-  EXPECT_EQ(copyjob::copyFolderTree(source_ + "\\.", target_ + " ", "*.*", kAllFlags), 1);
+  EXPECT_EQ(engine::copyFolderTree(source_ + "\\.", target_ + " ", "*.*", kAllFlags), 1);
   std::vector<std::string> names;
   platform::FolderListing listing;
   platform::TreeEntry entry;
@@ -409,10 +410,10 @@ TEST_P(CopyTreeTest, AFileOpenForWritingByAnotherProgramIsAFailedElement) {
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    }),
+  EXPECT_EQ(engine::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                   [&](const std::string& path, const engine::FailureReason&) {
+                                     failed.push_back(path);
+                                   }),
             0);
   CloseHandle(writer);
   EXPECT_EQ(snapshot(source_), before);
@@ -451,7 +452,7 @@ TEST(FailureCauseTest, WindowsErrorNumbersMapToTheirCauses) {
   for (const auto& [number, cause] : table) {
     EXPECT_EQ(platform::failureCause(number), cause) << number;
   }
-  EXPECT_EQ(copyjob::failureReasonText(copyjob::reasonOfError(87)), "erreur système 87");
+  EXPECT_EQ(copyjob::failureReasonText(engine::reasonOfError(87)), "erreur système 87");
 }
 
 // A file another program holds open without sharing it: the system's
@@ -462,12 +463,12 @@ TEST_P(CopyTreeTest, AFileHeldWithoutSharingIsUsedByAnotherProgram) {
   const HANDLE holder = CreateFileW(wide(source_ + "\\tenu.txt").c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  std::vector<std::pair<std::string, copyjob::FailureReason>> failed;
+  std::vector<std::pair<std::string, engine::FailureReason>> failed;
   EXPECT_EQ(
-      copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                              [&](const std::string& path, const copyjob::FailureReason& reason) {
-                                failed.emplace_back(path, reason);
-                              }),
+      engine::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                             [&](const std::string& path, const engine::FailureReason& reason) {
+                               failed.emplace_back(path, reason);
+                             }),
       0);
   CloseHandle(holder);
   ASSERT_EQ(failed.size(), 1u);
@@ -480,12 +481,12 @@ TEST_P(CopyTreeTest, AFileHeldWithoutSharingIsUsedByAnotherProgram) {
 // A source that is not there: the system's "not found", told as such.
 TEST_P(CopyTreeTest, AMissingSourceIsNotFound) {
   const std::string missing = root_ + "\\absent";
-  std::vector<std::pair<std::string, copyjob::FailureReason>> failed;
+  std::vector<std::pair<std::string, engine::FailureReason>> failed;
   EXPECT_EQ(
-      copyjob::copyFolderTree(missing, target_, "*.*", kAllFlags,
-                              [&](const std::string& path, const copyjob::FailureReason& reason) {
-                                failed.emplace_back(path, reason);
-                              }),
+      engine::copyFolderTree(missing, target_, "*.*", kAllFlags,
+                             [&](const std::string& path, const engine::FailureReason& reason) {
+                               failed.emplace_back(path, reason);
+                             }),
       0);
   ASSERT_EQ(failed.size(), 1u);
   EXPECT_TRUE(failed[0].second.error == ERROR_FILE_NOT_FOUND ||
@@ -504,10 +505,10 @@ TEST_P(CopyTreeTest, AFolderInTheWayOfAFileIsAFailedElementAndNoTemporaryFileSta
   ASSERT_TRUE(makeFolder(target_ + "\\notes.txt"));
   ASSERT_TRUE(writeFile(target_ + "\\notes.txt\\inside", "kept"));
   std::vector<std::string> failed;
-  EXPECT_EQ(copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    }),
+  EXPECT_EQ(engine::copyFolderTree(source_, target_, "*.*", kAllFlags,
+                                   [&](const std::string& path, const engine::FailureReason&) {
+                                     failed.push_back(path);
+                                   }),
             0);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\notes.txt"});
   EXPECT_NE(attributesOf(target_ + "\\notes.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
@@ -608,11 +609,11 @@ TEST_P(CopyTreeTest, UnixLinksToFoldersAreNeitherEnteredCountedNorCopied) {
   listing.close();
   EXPECT_EQ(links, 2);
   const auto before = snapshot(source);
-  EXPECT_EQ(copyjob::folderTotalSize(source, "*.*"), 9);
+  EXPECT_EQ(engine::folderTotalSize(source, "*.*"), 9);
   app::appState().scannedFiles = 0;
   app::appState().scannedFolders = 0;
-  EXPECT_EQ(copyjob::countElements(0, source), 4);  // a, a\data, b, b\x
-  EXPECT_EQ(copyjob::copyFolderTree(source, target_, "*.*", kAllFlags), 1);
+  EXPECT_EQ(engine::countElements(0, source), 4);  // a, a\data, b, b\x
+  EXPECT_EQ(engine::copyFolderTree(source, target_, "*.*", kAllFlags), 1);
   EXPECT_EQ(snapshot(target_),
             (std::map<std::string, std::string>{
                 {"\\a\\", ""}, {"\\a\\data", "payload"}, {"\\b\\", ""}, {"\\b\\x", "xx"}}));
@@ -628,11 +629,11 @@ TEST_P(CopyTreeTest, TwoSourceNamesDifferingOnlyInCaseAreAFailureNotALoss) {
   std::vector<std::string> failed;
   std::vector<std::string> reasons;
   EXPECT_EQ(
-      copyjob::copyFolderTree(source, target_, "*.*", kAllFlags,
-                              [&](const std::string& path, const copyjob::FailureReason& reason) {
-                                failed.push_back(path);
-                                reasons.push_back(copyjob::failureReasonText(reason));
-                              }),
+      engine::copyFolderTree(source, target_, "*.*", kAllFlags,
+                             [&](const std::string& path, const engine::FailureReason& reason) {
+                               failed.push_back(path);
+                               reasons.push_back(copyjob::failureReasonText(reason));
+                             }),
       0);
   // One of each pair is reported; the other arrived, whole and unreplaced.
   ASSERT_EQ(failed.size(), 2u);
@@ -701,13 +702,13 @@ TEST_P(CopyTreeTest, AFileTooLargeForTheVolumeFailsAloneKeepingItsEarlierCopy) {
   ASSERT_TRUE(writeFile(target + "\\grand.bin", "copie précédente"));
   const std::uint64_t freeBefore = freeBytesOf(target);
   std::vector<std::string> failed;
-  std::vector<copyjob::FailureReason> reasons;
+  std::vector<engine::FailureReason> reasons;
   EXPECT_EQ(
-      copyjob::copyFolderTree(source_, target, "*.*", kAllFlags,
-                              [&](const std::string& path, const copyjob::FailureReason& reason) {
-                                failed.push_back(path);
-                                reasons.push_back(reason);
-                              }),
+      engine::copyFolderTree(source_, target, "*.*", kAllFlags,
+                             [&](const std::string& path, const engine::FailureReason& reason) {
+                               failed.push_back(path);
+                               reasons.push_back(reason);
+                             }),
       0);
   EXPECT_EQ(failed, std::vector<std::string>{source_ + "\\grand.bin"});
   // A full drive: ERROR_DISK_FULL (112) or ERROR_HANDLE_DISK_FULL (39).
@@ -746,11 +747,9 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
   std::atomic<int> result{-1};
   const int thread = platform::startThread(
       [&](int) {
-        result =
-            copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    });
+        result = engine::copyFolderTree(
+            source_, target_, "*.*", kAllFlags,
+            [&](const std::string& path, const engine::FailureReason&) { failed.push_back(path); });
         return 0;
       },
       0);
@@ -788,7 +787,7 @@ TEST_P(CopyTreeTest, ATargetMovedAwayDuringTheCopyEndsItAndFailsWhatIsLeft) {
     left += temporaryFilesIn(moved + "\\d" + std::to_string(folder)).size();
   }
   EXPECT_LE(left, 1u);
-  EXPECT_EQ(copyjob::copyFolderTree(source_, moved, "*.*", kAllFlags), 1);
+  EXPECT_EQ(engine::copyFolderTree(source_, moved, "*.*", kAllFlags), 1);
   for (int folder = 0; folder < kFolders; ++folder) {
     EXPECT_TRUE(temporaryFilesIn(moved + "\\d" + std::to_string(folder)).empty()) << folder;
   }
@@ -814,11 +813,9 @@ TEST_P(CopyTreeTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndHonestFai
   std::atomic<int> result{-1};
   const int thread = platform::startThread(
       [&](int) {
-        result =
-            copyjob::copyFolderTree(source_, target_, "*.*", kAllFlags,
-                                    [&](const std::string& path, const copyjob::FailureReason&) {
-                                      failed.push_back(path);
-                                    });
+        result = engine::copyFolderTree(
+            source_, target_, "*.*", kAllFlags,
+            [&](const std::string& path, const engine::FailureReason&) { failed.push_back(path); });
         return 0;
       },
       0);
@@ -866,7 +863,7 @@ TEST_P(CopyTreeTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndHonestFai
     EXPECT_EQ(attributesOf(path), INVALID_FILE_ATTRIBUTES) << path;
   }
   EXPECT_EQ(result, failed.empty() ? 1 : 0);
-  const bool same = copyjob::treeTotals(source_) == copyjob::treeTotals(target_);
+  const bool same = engine::treeTotals(source_) == engine::treeTotals(target_);
   EXPECT_EQ(same, now == copied);
 }
 
@@ -878,15 +875,15 @@ INSTANTIATE_TEST_SUITE_P(Branches, CopyTreeTest,
                          });
 
 TEST(CopyPathTest, DriveRootsAndPathsWithoutTrailingSeparator) {
-  EXPECT_EQ(copyjob::jobFolderName("C:\\Données\\Photos\\"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("C:\\Données\\Photos"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("C:/Données/Photos/"), "Photos");
-  EXPECT_EQ(copyjob::jobFolderName("D:\\"), "D");
-  EXPECT_EQ(copyjob::jobFolderName("d:"), "d");
-  EXPECT_EQ(copyjob::jobFolderName("\\\\serveur\\partage\\"), "partage");
-  EXPECT_EQ(copyjob::copyTargetPath("E:\\Sauvegardes", "C:\\Données\\Photos"),
+  EXPECT_EQ(engine::jobFolderName("C:\\Données\\Photos\\"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("C:\\Données\\Photos"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("C:/Données/Photos/"), "Photos");
+  EXPECT_EQ(engine::jobFolderName("D:\\"), "D");
+  EXPECT_EQ(engine::jobFolderName("d:"), "d");
+  EXPECT_EQ(engine::jobFolderName("\\\\serveur\\partage\\"), "partage");
+  EXPECT_EQ(engine::copyTargetPath("E:\\Sauvegardes", "C:\\Données\\Photos"),
             "E:\\Sauvegardes\\Photos\\");
-  EXPECT_EQ(copyjob::copyTargetPath("E:\\", "D:\\"), "E:\\D\\");
+  EXPECT_EQ(engine::copyTargetPath("E:\\", "D:\\"), "E:\\D\\");
 }
 
 }  // namespace

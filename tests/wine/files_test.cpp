@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "app/state.h"
+#include "journal/cipher.h"
 #include "journal/journal.h"
 #include "platform/win32/text.h"
-#include "settings/settings.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
 #include "volume/volume.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "journal/journal.h"
 #include "platform/ui.h"
 #include "platform/win32/text.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 #include "wine_support.h"
 
 namespace {

@@ -21,13 +21,14 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/program.h"
 #include "app/state.h"
 #include "journal/journal.h"
 #include "platform/dpi.h"
 #include "platform/win32/text.h"
 #include "platform/win32/ui_internal.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 #include "wine_support.h"
 
 namespace {
@@ -250,8 +251,8 @@ TEST_F(WindowsAtTheDisplayScale, EveryWindowIsItsNinetySixDpiLayoutScaledWithEve
   ASSERT_NE(window, nullptr);
   collectWindow(window, "main", layout);
   expectTextsFit(window, dpi);
-  collectModal(settings::showPreferences, L"Ravelund Préférences", "preferences", layout, dpi);
-  collectModal(journal::showJournalViewer, L"Ostrevak Tessune LogFile", "journal", layout, dpi);
+  collectModal(app::showPreferences, L"Ravelund Préférences", "preferences", layout, dpi);
+  collectModal(app::showJournalViewer, L"Ostrevak Tessune LogFile", "journal", layout, dpi);
   ASSERT_EQ(layout.clients.size(), 3u);
   ASSERT_GT(layout.controls.size(), 20u);
 
@@ -404,7 +405,7 @@ TEST_F(WindowsAtTheDisplayScale, ScreenshotsOfTheMainAndPreferencesWindowsWhenAs
     PostMessageW(preferences, WM_CLOSE, 0, 0);
     return true;
   });
-  settings::showPreferences();
+  app::showPreferences();
   EXPECT_TRUE(written);
 }
 

@@ -4,12 +4,12 @@
 #include <string_view>
 #include <vector>
 
-#include "copyjob/copyjob.h"
-#include "copyjob/path_text.h"
+#include "engine/engine.h"
+#include "engine/path_text.h"
 #include "platform/files.h"
 #include "platform/tree.h"
 
-namespace copyjob {
+namespace engine {
 namespace {
 
 bool onWindows() { return platform::kPathSeparator == '\\'; }
@@ -142,4 +142,4 @@ bool resolvedFoldersOverlap(const std::string& sourcePath, const std::string& ta
          anyIsFolder(foldersAbove(sourcePath), targetFolder);
 }
 
-}  // namespace copyjob
+}  // namespace engine

@@ -1,12 +1,27 @@
 // The preferences window: the five options as check boxes, saved on request.
+#include <array>
+
+#include "app/dialogs.h"
 #include "app/modal.h"
 #include "app/state.h"
+#include "journal/journal.h"
 #include "platform/buttons.h"
 #include "platform/ui.h"
-#include "settings/settings.h"
+#include "settings/options.h"
 
-namespace settings {
+namespace app {
 namespace {
+
+// Each option's check box, by the option's place in the settings file.
+constexpr std::array<int, settings::kOptionCount> kOptionBoxes = [] {
+  std::array<int, settings::kOptionCount> boxes{};
+  boxes[settings::kVerifyOption] = kVerifyCheckBox;
+  boxes[settings::kSpaceOption] = kSpaceCheckBox;
+  boxes[settings::kJournalOption] = kJournalCheckBox;
+  boxes[settings::kOpenCopyOption] = kOpenCopyCheckBox;
+  boxes[settings::kOpenJournalOption] = kOpenJournalCheckBox;
+  return boxes;
+}();
 
 using platform::ControlKind;
 using platform::Rgb;
@@ -23,14 +38,13 @@ constexpr Rgb kTitleText{90, 130, 159};
 
 void create(ControlKind kind, int number, int x, int y, int width, int height,
             const char* text = "", int image = 0) {
-  platform::createControl(app::kPreferencesWindow,
-                          {number, kind, x, y, width, height, text, image});
+  platform::createControl(kPreferencesWindow, {number, kind, x, y, width, height, text, image});
 }
 
 void createTitle(int number, int y, const char* text) {
   create(ControlKind::label, number, 10, y, 200, 15, text);
   platform::setTextColour(number, kTitleText);
-  platform::setControlFont(number, app::kStatusFont);
+  platform::setControlFont(number, kStatusFont);
 }
 
 void createControls() {
@@ -54,19 +68,32 @@ void createControls() {
   platform::setOnePixelBorder(kButtonPanel);
   platform::setBackColour(kButtonPanel, kPanelBack);
   platform::openContainer(kButtonPanel);
-  create(ControlKind::imageButton, kSaveButton, 10, 10, 120, 30, "", app::kSaveButtonImage);
-  create(ControlKind::imageButton, kCloseButton, 270, 10, 120, 30, "", app::kCloseButtonImage);
-  platform::addTooltip(app::kPreferencesWindow, kSaveButton, "Enregistrer",
+  create(ControlKind::imageButton, kSaveButton, 10, 10, 120, 30, "", kSaveButtonImage);
+  create(ControlKind::imageButton, kCloseButton, 270, 10, 120, 30, "", kCloseButtonImage);
+  platform::addTooltip(kPreferencesWindow, kSaveButton, "Enregistrer",
                        "Sauvegarder les préférences ou les modifications apportées et fermer la "
                        "fenêtre",
-                       app::kSaveTipIcon);
-  platform::addTooltip(app::kPreferencesWindow, kCloseButton, "Fermer",
-                       "fermer les préférences sans sauvegarder les modifications",
-                       app::kCloseTipIcon);
+                       kSaveTipIcon);
+  platform::addTooltip(kPreferencesWindow, kCloseButton, "Fermer",
+                       "fermer les préférences sans sauvegarder les modifications", kCloseTipIcon);
   platform::closeContainer();
 }
 
 }  // namespace
+
+void loadSettingsIntoWindow() {
+  settings::OptionValues on{};
+  if (!settings::readOptions(on)) return;
+  for (std::size_t i = 0; i < on.size(); ++i) platform::setChecked(kOptionBoxes[i], on[i]);
+}
+
+bool saveSettingsFromWindow() {
+  settings::OptionValues ticked{};
+  for (std::size_t i = 0; i < ticked.size(); ++i) ticked[i] = platform::isChecked(kOptionBoxes[i]);
+  // The journal exists, with its header, as soon as its option is saved.
+  if (ticked[settings::kJournalOption]) journal::ensureJournal();
+  return settings::saveOptions(ticked);
+}
 
 void showPreferences() {
   platform::WindowSpec window;
@@ -74,13 +101,13 @@ void showPreferences() {
   window.clientWidth = 400;
   window.clientHeight = 350;
   // Without its window there is nothing to edit: the main window stays usable.
-  if (!app::openModalWindow(app::kPreferencesWindow, window)) return;
+  if (!openModalWindow(kPreferencesWindow, window)) return;
   createControls();
   loadSettingsIntoWindow();
   for (;;) {
     const platform::Event event = platform::waitEvent();
-    if (app::endsModalWindow(app::kPreferencesWindow, event)) break;
-    if (event.window != app::kPreferencesWindow || event.code != platform::kEventControl) continue;
+    if (endsModalWindow(kPreferencesWindow, event)) break;
+    if (event.window != kPreferencesWindow || event.code != platform::kEventControl) continue;
     if (event.id == kCloseButton) break;
     if (event.id == kSaveButton) {
       if (saveSettingsFromWindow()) break;
@@ -90,7 +117,7 @@ void showPreferences() {
                            platform::kBoxError);
     }
   }
-  app::closeModalWindow(app::kPreferencesWindow);
+  closeModalWindow(kPreferencesWindow);
 }
 
-}  // namespace settings
+}  // namespace app

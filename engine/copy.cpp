@@ -6,14 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "copyjob/copyjob.h"
-#include "copyjob/descent.h"
-#include "copyjob/path_text.h"
+#include "engine/descent.h"
+#include "engine/engine.h"
+#include "engine/path_text.h"
 #include "platform/files.h"
 #include "platform/threads.h"
 #include "platform/tree.h"
 
-namespace copyjob {
+namespace engine {
 namespace {
 
 std::string_view withoutSeparators(std::string_view path) {
@@ -173,8 +173,7 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
   const std::string_view bareTarget = withoutSeparators(copy.targetPath);
   // Held open while it is filled: its files are made relative to it.
   platform::TargetFolder targetFolder;
-  const platform::TreeOutcome<platform::FolderCreation> creation =
-      targetFolder.create(bareTarget);
+  const platform::TreeOutcome<platform::FolderCreation> creation = targetFolder.create(bareTarget);
   if (creation == platform::FolderCreation::failed) {
     failElement(copy, copy.sourcePath,
                 targetVanished(copy) ? kDestinationGone : reasonOfError(creation.error));
@@ -217,8 +216,8 @@ Level copyOneFolder(TreeCopy& copy, const std::vector<Level>& branch) {
       continue;
     }
     const std::int64_t landedBefore = copy.landed != nullptr ? copy.landed->load() : 0;
-    const platform::TreeOutcome<platform::FileCopy> copied = platform::copyWholeFile(
-        listing, entry.name, targetFolder, entry.name, replaceProtected);
+    const platform::TreeOutcome<platform::FileCopy> copied =
+        platform::copyWholeFile(listing, entry.name, targetFolder, entry.name, replaceProtected);
     switch (copied.outcome) {
       case platform::FileCopy::copied:
         settleLanded(copy, landedBefore, entry.size);
@@ -359,4 +358,4 @@ std::string copyTargetPath(std::string_view destination, std::string_view source
   return path;
 }
 
-}  // namespace copyjob
+}  // namespace engine

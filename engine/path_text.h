@@ -1,11 +1,12 @@
 #pragma once
-// Path text helpers shared by the walks and the copy (private to copyjob/).
+// Path text helpers shared by the walks and the copy (the controller resolves the job's folders
+// with them too).
 #include <string>
 #include <string_view>
 
 #include "platform/files.h"
 
-namespace copyjob {
+namespace engine {
 
 // The folder with one separator at its end ("" stays "").
 inline std::string withSeparator(std::string_view folder) {
@@ -18,4 +19,4 @@ inline std::string withSeparator(std::string_view folder) {
 // job's folders are resolved once, when the job starts.
 bool resolvedFoldersOverlap(const std::string& sourcePath, const std::string& targetPath);
 
-}  // namespace copyjob
+}  // namespace engine

@@ -1,36 +1,11 @@
 #pragma once
-// The settings file "ravelund.ini" in the profile folder: five "key = ok|no"
-// lines holding the user's options, the key = value reader and writer behind
-// it, and the option operations the rest of the program calls.
-#include <atomic>
+// The key = value file format of the settings file.
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace settings {
-
-inline constexpr std::string_view kSettingsFileName = "ravelund.ini";
-
-// The user's five options, each 0 or 1, re-read from the settings file before
-// each decision. Atomics: the main, scan and verification threads all refresh
-// and read them.
-struct OptionFlags {
-  std::atomic<int> verif{0};
-  std::atomic<int> space{0};
-  std::atomic<int> log{0};
-  std::atomic<int> opencopy{0};
-  std::atomic<int> openlog{0};
-};
-
-// The preferences window's check boxes, one per option.
-enum CheckBox : int {
-  kSpaceCheckBox = 33,
-  kVerifyCheckBox = 34,
-  kOpenCopyCheckBox = 35,
-  kJournalCheckBox = 36,
-  kOpenJournalCheckBox = 37,
-};
 
 // A key = value file held in memory as its ordered list of entries (group
 // headers, comments, key lines). One object per user: nothing in it is shared,
@@ -88,30 +63,5 @@ class IniFile {
   bool utf8_ = false;
   bool modified_ = false;
 };
-
-// profileFolder() followed by "ravelund.ini", or the override a test set.
-std::string settingsPath();
-
-// Refreshes `options` from the settings file; leaves them as they are when
-// there is no file. An option is on when its value is exactly "ok".
-void loadOptionFlags(OptionFlags& options);
-// Ticks the preferences window's check boxes from the settings file; without a
-// file they keep the state they were created with.
-void loadSettingsIntoWindow();
-// Writes the five options from the check boxes as the five-line file. Ticking
-// the journal option creates the journal (with its header) at once. False
-// when the file could not be written; it then keeps its earlier content.
-bool saveSettingsFromWindow();
-
-// The preferences window: the five options as check boxes filled from the
-// settings file, "Enregistrer" to save them and close, "Fermer" or the close
-// box to close without saving. The main window takes no input meanwhile.
-// Returns when the window is closed.
-void showPreferences();
-
-namespace testing {
-// Puts the settings file at `path` instead of the profile folder; "" undoes it.
-void overrideSettingsPath(std::string path);
-}  // namespace testing
 
 }  // namespace settings

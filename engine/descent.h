@@ -13,7 +13,7 @@
 #include "platform/threads.h"
 #include "platform/tree.h"
 
-namespace copyjob {
+namespace engine {
 
 // What the descent keeps of each folder on the branch; a walk's own level
 // adds its path lengths and whatever else it needs.
@@ -58,4 +58,4 @@ bool descendDepthFirst(std::vector<Level>& levels, Enter&& enter) {
   return true;
 }
 
-}  // namespace copyjob
+}  // namespace engine

@@ -5,12 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "app/dialogs.h"
 #include "app/modal.h"
 #include "app/state.h"
 #include "journal/journal.h"
 #include "platform/ui.h"
 
-namespace journal {
+namespace app {
 namespace {
 
 constexpr platform::Rgb kViewerBackColour{23, 33, 41};
@@ -30,39 +31,39 @@ void showJournalViewer() {
   spec.maximiseBox = true;
   // Without its window there is nothing to show and nothing to wait for: the
   // main window stays usable.
-  if (!app::openModalWindow(app::kJournalWindow, spec)) return;
+  if (!openModalWindow(kJournalWindow, spec)) return;
 
   platform::ControlSpec area;
-  area.number = app::kJournalTextArea;
+  area.number = kJournalTextArea;
   area.kind = platform::ControlKind::richText;
   area.width = 700;
   area.height = 400;
-  platform::createControl(app::kJournalWindow, area);
-  platform::setBackColour(app::kJournalTextArea, kViewerBackColour);
-  platform::setTextColour(app::kJournalTextArea, kViewerTextColour);
-  if (platform::createFont(app::kJournalFont, {"Courier new", 9, 400, false, true})) {
-    platform::setControlFont(app::kJournalTextArea, app::kJournalFont);
+  platform::createControl(kJournalWindow, area);
+  platform::setBackColour(kJournalTextArea, kViewerBackColour);
+  platform::setTextColour(kJournalTextArea, kViewerTextColour);
+  if (platform::createFont(kJournalFont, {"Courier new", 9, 400, false, true})) {
+    platform::setControlFont(kJournalTextArea, kJournalFont);
   }
-  platform::setTextLimit(app::kJournalTextArea, kViewerTextLimit);
+  platform::setTextLimit(kJournalTextArea, kViewerTextLimit);
 
   // The journal is read once; its lines go into the area a batch at a time
   // while the window already shows and answers, since laying out a journal of
   // megabytes takes the area seconds on some systems.
-  const std::vector<std::string> lines = readJournalLines();
+  const std::vector<std::string> lines = journal::readJournalLines();
   std::size_t shown = 0;
   for (;;) {
     platform::Event event;
     if (shown < lines.size()) {
       const std::size_t count = std::min(kLinesPerBatch, lines.size() - shown);
-      platform::appendLines(app::kJournalTextArea, std::span(lines).subspan(shown, count));
+      platform::appendLines(kJournalTextArea, std::span(lines).subspan(shown, count));
       shown += count;
       if (!platform::waitEventFor(0, event)) continue;
     } else {
       event = platform::waitEvent();
     }
-    if (app::endsModalWindow(app::kJournalWindow, event)) break;
+    if (endsModalWindow(kJournalWindow, event)) break;
   }
-  app::closeModalWindow(app::kJournalWindow);
+  closeModalWindow(kJournalWindow);
 }
 
-}  // namespace journal
+}  // namespace app

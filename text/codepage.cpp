@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "journal/journal.h"
+#include "text/text.h"
 
-namespace journal {
+namespace text {
 
 namespace {
 
@@ -148,4 +148,4 @@ std::string upperCaseText(std::string_view utf8) {
   return result;
 }
 
-}  // namespace journal
+}  // namespace text

@@ -4,13 +4,13 @@
 #include <utility>
 #include <vector>
 
-#include "copyjob/copyjob.h"
-#include "copyjob/descent.h"
-#include "copyjob/path_text.h"
+#include "engine/descent.h"
+#include "engine/engine.h"
+#include "engine/path_text.h"
 #include "platform/files.h"
 #include "platform/tree.h"
 
-namespace copyjob {
+namespace engine {
 namespace {
 
 void walkTree(std::string_view top, std::string_view pattern, platform::ListingDetail detail,
@@ -91,4 +91,4 @@ TreeTotals treeTotals(std::string_view folder, const ElementCountHandler& onCoun
   return totals;
 }
 
-}  // namespace copyjob
+}  // namespace engine

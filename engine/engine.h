@@ -1,5 +1,5 @@
 #pragma once
-// The copy job's engine: the two folder walks (element count and total size),
+// The file engine: the two folder walks (element count and total size),
 // the recursive folder copy with the copy thread's body, and the path helpers
 // that name the folder a copy lands in.
 #include <atomic>
@@ -11,7 +11,7 @@
 
 #include "platform/failure.h"
 
-namespace copyjob {
+namespace engine {
 
 // ---- Folder walks -------------------------------------------------------------------
 // Both walks read listings only, never file contents. Links to folders are left
@@ -67,12 +67,9 @@ struct FailureReason {
 };
 
 // The reason from the system's error number of the call that failed.
-FailureReason reasonOfError(std::uint32_t error);
-
-// The reason in the user's words, from the one table of them: "accès refusé",
-// "espace insuffisant sur la destination", ..., and for any other cause
-// "erreur système " + the number.
-std::string failureReasonText(const FailureReason& reason);
+inline FailureReason reasonOfError(std::uint32_t error) {
+  return {platform::failureCause(error), error};
+}
 
 // Told of each element of the source that could not be copied, by its path
 // in the source, and why: a file that could not be read or written, a file
@@ -158,4 +155,4 @@ inline constexpr std::string_view kRootFolderName = "racine";
 // separator: the folder a copy fills. "" when either part is empty.
 std::string copyTargetPath(std::string_view destination, std::string_view source);
 
-}  // namespace copyjob
+}  // namespace engine
