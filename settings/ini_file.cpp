@@ -26,6 +26,88 @@ std::string_view withoutTrailingBlanks(std::string_view text) {
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
+// A line of the file as its bytes stand, cut into its parts.
+struct LineParts {
+  IniFile::EntryKind kind = IniFile::EntryKind::key;
+  std::string_view name;   // group name, comment text, or key without trailing blanks
+  std::string_view value;  // key lines: what follows "=", without leading blanks
+};
+
+// The parts of one line; false for a line of blanks only.
+bool cutLine(std::string_view line, LineParts& parts) {
+  line = withoutLeadingBlanks(line);
+  if (line.empty()) return false;
+  parts = {};
+  if (line.front() == ';') {
+    std::string_view comment = line.substr(1);
+    if (comment.starts_with(' ')) comment.remove_prefix(1);
+    parts.kind = IniFile::EntryKind::comment;
+    parts.name = comment;
+  } else if (line.front() == '[') {
+    const std::string_view rest = line.substr(1);
+    parts.kind = IniFile::EntryKind::group;
+    parts.name = rest.substr(0, rest.find(']'));
+  } else {
+    const std::size_t equals = line.find('=');
+    parts.name = withoutTrailingBlanks(line.substr(0, equals));
+    if (equals != std::string_view::npos)
+      parts.value = withoutLeadingBlanks(line.substr(equals + 1));
+  }
+  return true;
+}
+
+// Cuts a file, given whole or a piece at a time, into its lines: CR, LF and
+// CR LF all end a line, and the empty line between CR and LF is skipped like
+// any empty line, even when a piece ends between them. Each line goes to
+// `onLine`, which answers false once nothing further can matter.
+class LineSplitter {
+ public:
+  // False once a line was answered false.
+  template <class OnLine>
+  bool take(std::string_view piece, OnLine&& onLine) {
+    if (first_) {
+      first_ = false;
+      utf8_ = piece.size() > 2 && piece.starts_with(kByteOrderMark);
+      if (utf8_) piece.remove_prefix(kByteOrderMark.size());
+    }
+    while (!stopped_) {
+      const std::size_t end = piece.find_first_of(kLineEnd);
+      if (end == std::string_view::npos) {
+        pending_.append(piece);
+        break;
+      }
+      if (pending_.empty()) {
+        stopped_ = !onLine(piece.substr(0, end));
+      } else {
+        pending_.append(piece.substr(0, end));
+        stopped_ = !onLine(std::string_view(pending_));
+        pending_.clear();
+      }
+      piece.remove_prefix(end + 1);
+    }
+    return !stopped_;
+  }
+  // The last line, when the file does not end with a line end.
+  template <class OnLine>
+  void finish(OnLine&& onLine) {
+    if (!stopped_ && !pending_.empty()) onLine(std::string_view(pending_));
+    pending_.clear();
+  }
+  // Whether the file starts with the UTF-8 byte-order mark.
+  bool utf8() const { return utf8_; }
+
+ private:
+  std::string pending_;  // the start of a line that runs on into the next piece
+  bool first_ = true;
+  bool utf8_ = false;
+  bool stopped_ = false;
+};
+
+// A text of the file as the program's UTF-8.
+std::string fileText(std::string_view raw, bool utf8) {
+  return utf8 ? std::string(raw) : text::fromWindows1252(raw);
+}
+
 }  // namespace
 
 bool IniFile::open(std::string_view path) {
@@ -46,88 +128,38 @@ bool IniFile::readValues(std::string_view path, std::span<const std::string_view
                          std::vector<std::string>& values) {
   std::vector<std::string> wanted;
   for (const std::string_view key : keys) wanted.push_back(text::upperCaseText(key));
-  std::vector<bool> found;
-  std::size_t left = 0;
-  std::vector<std::string> got;
-  bool utf8 = false;
-  bool first = true;
-  bool done = false;
-  std::string pending;  // the start of a line that runs on into the next piece
-  const auto startAgain = [&] {
-    found.assign(keys.size(), false);
-    left = keys.size();
-    got.assign(keys.size(), std::string());
-    utf8 = false;
-    first = true;
-    done = left == 0;
-    pending.clear();
-  };
-
-  // False once nothing further can matter.
-  const auto takeLine = [&](std::string_view line) {
-    line = withoutLeadingBlanks(line);
-    if (line.empty() || line.front() == ';') return true;
-    if (line.front() == '[') return false;
-    const std::size_t equals = line.find('=');
-    const std::string_view rawKey = withoutTrailingBlanks(line.substr(0, equals));
-    const std::string key =
-        text::upperCaseText(utf8 ? std::string(rawKey) : text::fromWindows1252(rawKey));
-    for (std::size_t i = 0; i < wanted.size(); ++i) {
-      if (found[i] || wanted[i] != key) continue;
-      found[i] = true;
-      --left;
-      if (equals != std::string_view::npos) {
-        const std::string_view raw =
-            withoutTrailingBlanks(withoutLeadingBlanks(line.substr(equals + 1)));
-        got[i] = utf8 ? std::string(raw) : text::fromWindows1252(raw);
-      }
-    }
-    return left > 0;
-  };
-  const auto takePiece = [&](std::string_view piece) {
-    if (first) {
-      first = false;
-      utf8 = piece.size() > 2 && piece.starts_with(kByteOrderMark);
-      if (utf8) piece.remove_prefix(kByteOrderMark.size());
-    }
-    // CR, LF and CR LF all end a line; the empty line between CR and LF is
-    // skipped like any empty line, even when a piece ends between them.
-    for (;;) {
-      const std::size_t end = piece.find_first_of(kLineEnd);
-      if (end == std::string_view::npos) {
-        pending.append(piece);
-        return true;
-      }
-      bool more;
-      if (pending.empty()) {
-        more = takeLine(piece.substr(0, end));
-      } else {
-        pending.append(piece.substr(0, end));
-        more = takeLine(pending);
-        pending.clear();
-      }
-      if (!more) {
-        done = true;
-        return false;
-      }
-      piece.remove_prefix(end + 1);
-    }
-  };
 
   // Strictest first, as open; a read that fails partway starts again.
-  bool opened = false;
   for (const platform::ReadMode mode :
        {platform::ReadMode::readWriteShareRead, platform::ReadMode::readShareRead,
         platform::ReadMode::readShareAll}) {
-    startAgain();
-    if (done) break;
-    opened = platform::readFilePieces(path, mode, takePiece);
-    if (opened) break;
+    std::vector<bool> found(keys.size(), false);
+    std::size_t left = keys.size();
+    std::vector<std::string> got(keys.size());
+    LineSplitter lines;
+    // False once nothing further can matter.
+    const auto takeLine = [&](std::string_view line) {
+      LineParts parts;
+      if (!cutLine(line, parts) || parts.kind == EntryKind::comment) return true;
+      if (parts.kind == EntryKind::group) return false;
+      const std::string key = text::upperCaseText(fileText(parts.name, lines.utf8()));
+      for (std::size_t i = 0; i < wanted.size(); ++i) {
+        if (found[i] || wanted[i] != key) continue;
+        found[i] = true;
+        --left;
+        got[i] = fileText(withoutTrailingBlanks(parts.value), lines.utf8());
+      }
+      return left > 0;
+    };
+    if (!platform::readFilePieces(
+            path, mode, [&](std::string_view piece) { return lines.take(piece, takeLine); })) {
+      continue;
+    }
+    lines.finish(takeLine);
+    values = std::move(got);
+    return true;
   }
-  if (!opened) return false;
-  if (!done && !pending.empty()) takeLine(pending);
-  values = std::move(got);
-  return true;
+  return false;
 }
 
 bool IniFile::create(std::string_view path) {
@@ -142,41 +174,18 @@ bool IniFile::create(std::string_view path) {
 void IniFile::parse(std::string_view bytes) {
   entries_.clear();
   modified_ = false;
-  utf8_ = bytes.size() > 2 && bytes.starts_with(kByteOrderMark);
-  if (utf8_) bytes.remove_prefix(kByteOrderMark.size());
-  const auto toText = [this](std::string_view raw) {
-    return utf8_ ? std::string(raw) : text::fromWindows1252(raw);
-  };
-
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find_first_of(kLineEnd, start);
-    if (end == std::string_view::npos) end = bytes.size();
-    const bool crLf = end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n';
-    const std::string_view line = withoutLeadingBlanks(bytes.substr(start, end - start));
-    start = end + (crLf ? 2 : 1);
-    if (line.empty()) continue;
-
-    Entry entry;
-    if (line.front() == ';') {
-      std::string_view comment = line.substr(1);
-      if (comment.starts_with(' ')) comment.remove_prefix(1);
-      entry.kind = EntryKind::comment;
-      entry.name = toText(comment);
-    } else if (line.front() == '[') {
-      const std::string_view rest = line.substr(1);
-      entry.kind = EntryKind::group;
-      entry.name = toText(rest.substr(0, rest.find(']')));
-    } else {
-      const std::size_t equals = line.find('=');
-      entry.kind = EntryKind::key;
-      entry.name = toText(withoutTrailingBlanks(line.substr(0, equals)));
-      if (equals != std::string_view::npos) {
-        entry.value = toText(withoutLeadingBlanks(line.substr(equals + 1)));
-      }
+  LineSplitter lines;
+  const auto addEntry = [&](std::string_view line) {
+    LineParts parts;
+    if (cutLine(line, parts)) {
+      entries_.push_back(
+          {parts.kind, fileText(parts.name, lines.utf8()), fileText(parts.value, lines.utf8())});
     }
-    entries_.push_back(std::move(entry));
-  }
+    return true;
+  };
+  lines.take(bytes, addEntry);
+  lines.finish(addEntry);
+  utf8_ = lines.utf8();
 }
 
 std::string IniFile::readString(std::string_view key, std::string_view defaultText) const {

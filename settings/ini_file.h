@@ -50,8 +50,10 @@ class IniFile {
   // False when that write failed. The object is empty afterwards.
   bool close();
 
- private:
+  // What a line of the file holds: a group header, a comment or a key line.
   enum class EntryKind { group, comment, key };
+
+ private:
   struct Entry {
     EntryKind kind = EntryKind::key;
     std::string name;   // group name, comment text or key
