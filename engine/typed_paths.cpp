@@ -2,11 +2,13 @@
 // its own source.
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/engine.h"
 #include "engine/path_text.h"
 #include "platform/files.h"
+#include "platform/path_names.h"
 #include "platform/tree.h"
 
 namespace engine {
@@ -14,27 +16,10 @@ namespace {
 
 bool onWindows() { return platform::kPathSeparator == '\\'; }
 
-bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-// The part of a path that ".." never climbs above: "/", "C:\", "C:",
-// "\\server\share\" or "\"; "" for a relative path.
-std::size_t rootLength(std::string_view path) {
-  if (!onWindows()) return path.starts_with('/') ? 1 : 0;
-  if (path.size() >= 2 && isLetter(path[0]) && path[1] == ':') {
-    return path.size() >= 3 && path[2] == '\\' ? 3 : 2;
-  }
-  if (path.starts_with("\\\\")) {
-    std::size_t end = path.find('\\', 2);                               // after the server
-    if (end != std::string_view::npos) end = path.find('\\', end + 1);  // after the share
-    return end == std::string_view::npos ? path.size() : end + 1;
-  }
-  return path.starts_with('\\') ? 1 : 0;
-}
-
 // The folder that holds `path` by its text, or "" above the root.
 std::string parentText(const std::string& path) {
   std::size_t end = path.size();
-  const std::size_t root = rootLength(path);
+  const std::size_t root = platform::pathRootLength(path);
   while (end > root && platform::isSeparator(path[end - 1])) --end;
   if (end <= root) return {};
   std::size_t cut = end;
@@ -84,45 +69,33 @@ std::string resolveTypedPath(std::string_view typed) {
     // The long form is taken literally by the system: nothing to resolve.
     if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) return path;
   }
-  const char separator = platform::kPathSeparator;
-  const std::size_t root = rootLength(path);
-  const bool trailing = path.size() > root && platform::isSeparator(path.back());
-  std::vector<std::string> names;
-  std::size_t start = root;
-  while (start < path.size()) {
-    std::size_t end = start;
-    while (end < path.size() && !platform::isSeparator(path[end])) ++end;
-    std::string name = path.substr(start, end - start);
-    start = end + 1;
-    if (name.empty() || name == ".") continue;
-    if (name == "..") {
-      if (!names.empty() && names.back() != "..") {
-        names.pop_back();
-      } else if (root == 0) {
-        names.push_back(name);  // above a relative path's start: kept
-      }
-      continue;
-    }
+  platform::PathNames cut = platform::cutPathNames(path);
+  std::vector<std::string>& names = cut.names;
+  if (windows) {
     // The shell drops one trailing dot of a name ("dst." is "dst"); a name of
     // dots only is a name of its own.
-    if (windows && name.size() > 1 && name.back() == '.' && name[name.size() - 2] != '.' &&
-        name.find_first_not_of('.') != std::string::npos) {
-      name.pop_back();
+    for (std::string& name : names) {
+      if (name.size() > 1 && name.back() == '.' && name[name.size() - 2] != '.' &&
+          name.find_first_not_of('.') != std::string::npos) {
+        name.pop_back();
+      }
     }
-    names.push_back(std::move(name));
+    // And, unless the path ends with a separator, the trailing dots and
+    // blanks of its last name.
+    if (!cut.trailing && !names.empty() && names.back() != "..") {
+      std::string& last = names.back();
+      while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
+      if (last.empty()) names.pop_back();
+    }
   }
-  if (windows && !trailing && !names.empty() && names.back() != "..") {
-    std::string& last = names.back();
-    while (!last.empty() && (last.back() == '.' || last.back() == ' ')) last.pop_back();
-    if (last.empty()) names.pop_back();
-  }
-  std::string result = path.substr(0, root);
+  const char separator = platform::kPathSeparator;
+  std::string result = std::move(cut.root);
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (i > 0) result += separator;
     result += names[i];
   }
   if (result.empty()) result = ".";
-  if (trailing && !names.empty()) result += separator;
+  if (cut.trailing && !names.empty()) result += separator;
   return result;
 }
 

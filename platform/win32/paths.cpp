@@ -2,8 +2,9 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <string>
 
+#include "platform/path_names.h"
 #include "platform/win32/text.h"
 
 namespace platform::win32 {
@@ -13,51 +14,34 @@ namespace platform::win32 {
 // backslash, then joined with another) would not be read as one, and "." and
 // ".." are not resolved. So the path is put in order here first.
 std::wstring longPath(std::string_view utf8) {
-  std::wstring path = widen(utf8);
-  if (path.empty()) return path;
-  for (wchar_t& c : path) {
-    if (c == L'/') c = L'\\';
+  std::string path(utf8);
+  if (path.empty()) return {};
+  for (char& c : path) {
+    if (c == '/') c = '\\';
   }
-  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return path;
+  if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) return widen(path);
   // A bare drive is its root here, not the drive's current folder.
-  if (path.size() == 2 && path[1] == L':') path += L'\\';
-  bool unc = path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
-  const bool absolute = unc || (path.size() >= 3 && path[1] == L':' && path[2] == L'\\');
+  if (path.size() == 2 && path[1] == ':') path += '\\';
+  const bool absolute = path.starts_with("\\\\") || pathRootLength(path) == 3;
   if (!absolute) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return path;
+    const std::wstring wide = widen(path);
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return wide;
     std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return path;
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return wide;
     full.resize(length);
-    path = std::move(full);
-    unc = path.starts_with(L"\\\\");
+    path = narrow(full);
   }
-  const bool trailing = path.back() == L'\\';
-  std::vector<std::wstring_view> parts;
-  const std::wstring_view rest = std::wstring_view(path).substr(unc ? 2 : 0);
-  const std::size_t fixedParts = unc ? 2 : 1;  // server and share, or the drive
-  std::size_t start = 0;
-  while (start <= rest.size()) {
-    std::size_t end = rest.find(L'\\', start);
-    if (end == std::wstring_view::npos) end = rest.size();
-    const std::wstring_view part = rest.substr(start, end - start);
-    if (part.empty() || part == L".") {
-      // skipped
-    } else if (part == L"..") {
-      if (parts.size() > fixedParts) parts.pop_back();
-    } else {
-      parts.push_back(part);
-    }
-    start = end + 1;
+  const PathNames cut = cutPathNames(path);
+  std::string result =
+      cut.root.starts_with("\\\\") ? "\\\\?\\UNC\\" + cut.root.substr(2) : "\\\\?\\" + cut.root;
+  for (std::size_t i = 0; i < cut.names.size(); ++i) {
+    if (i > 0) result += '\\';
+    result += cut.names[i];
   }
-  std::wstring result = unc ? L"\\\\?\\UNC\\" : L"\\\\?\\";
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i > 0) result += L'\\';
-    result += parts[i];
-  }
-  if (trailing || parts.size() <= fixedParts) result += L'\\';
-  return result;
+  if (result.back() != '\\' && (cut.trailing || cut.names.empty())) result += '\\';
+  return widen(result);
 }
 
 }  // namespace platform::win32
