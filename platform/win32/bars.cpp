@@ -34,40 +34,35 @@ bool createStatusBar(int window, int statusBar, const std::vector<int>& rightEdg
 }
 
 void setStatusField(int statusBar, int field, std::string_view text, FieldStyle style) {
-  HWND hwnd = nullptr;
-  {
-    auto& r = registry();
-    std::lock_guard lock(r.mutex);
-    const auto it = r.statusBars.find(statusBar);
-    if (it == r.statusBars.end()) return;
-    hwnd = it->second.hwnd;
-  }
+  const HWND hwnd =
+      readRecord(&Registry::statusBars, statusBar, HWND{},
+                 [](const StatusBarRecord& bar, const Registry&) { return bar.hwnd; });
+  if (!hwnd) return;
   const WPARAM flags = static_cast<WPARAM>(field) | (style == FieldStyle::raised ? SBT_POPOUT : 0);
   const std::wstring wide = widen(text);
   SendMessageW(hwnd, SB_SETTEXTW, flags, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
 bool createPopupMenu(int menu, const std::vector<MenuEntry>& entries) {
-  HMENU handle = CreatePopupMenu();
+  Menu handle(CreatePopupMenu());
   if (!handle) return false;
   for (const auto& entry : entries) {
     if (entry.item == 0) {
-      AppendMenuW(handle, MF_SEPARATOR, 0, nullptr);
+      AppendMenuW(handle.get(), MF_SEPARATOR, 0, nullptr);
     } else {
-      AppendMenuW(handle, MF_STRING, static_cast<UINT_PTR>(entry.item), widen(entry.text).c_str());
+      AppendMenuW(handle.get(), MF_STRING, static_cast<UINT_PTR>(entry.item),
+                  widen(entry.text).c_str());
     }
   }
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  r.menus[menu] = handle;
+  r.menus[menu] = std::move(handle);
   return true;
 }
 
 static HMENU menuHandle(int menu) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.menus.find(menu);
-  return it == r.menus.end() ? nullptr : it->second;
+  return readRecord(&Registry::menus, menu, HMENU{},
+                    [](const Menu& handle, const Registry&) { return handle.get(); });
 }
 
 void setMenuItemEnabled(int menu, int item, bool enabled) {

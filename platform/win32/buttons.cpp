@@ -8,8 +8,10 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <array>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 
 #include "platform/dpi.h"
@@ -21,13 +23,20 @@
 namespace platform::win32 {
 namespace {
 
-constexpr wchar_t kPropertyName[] = L"BIGEPROPERTIES";
+// widgets::kButtonPropertyName in wide characters (it is plain ASCII).
+constexpr auto kPropertyName = [] {
+  std::array<wchar_t, sizeof widgets::kButtonPropertyName> wide{};
+  for (std::size_t i = 0; i < wide.size(); ++i) {
+    wide[i] = static_cast<wchar_t>(widgets::kButtonPropertyName[i]);
+  }
+  return wide;
+}();
 constexpr int kCaptionBuffer = 1024;
 
 std::atomic<HWND> paintingWindow{nullptr};
 
 widgets::ButtonProperties* propertiesOf(HWND button) {
-  return static_cast<widgets::ButtonProperties*>(GetPropW(button, kPropertyName));
+  return static_cast<widgets::ButtonProperties*>(GetPropW(button, kPropertyName.data()));
 }
 
 constexpr UINT_PTR kSubclassId = 1;
@@ -38,8 +47,9 @@ LRESULT CALLBACK imageButtonSubclass(HWND window, UINT message, WPARAM first, LP
 // Takes the button's subclass off and frees its record, as its window goes.
 void detach(HWND button, widgets::ButtonProperties* record) {
   RemoveWindowSubclass(button, imageButtonSubclass, kSubclassId);
-  RemovePropW(button, kPropertyName);
-  delete record;
+  RemovePropW(button, kPropertyName.data());
+  // The button's own from its making (createImageButton) until now.
+  const std::unique_ptr<widgets::ButtonProperties> owned(record);
 }
 
 void repaint(HWND button, widgets::Repaint how) {
@@ -112,16 +122,14 @@ void drawClassicFrame(HDC dc, const widgets::ClassicFrame& frame, HBRUSH face) {
   std::size_t at = 0;
   while (at < frame.lines.size()) {
     const int colour = frame.lines[at].colour;
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(colour));
-    HGDIOBJ previous = pen ? SelectObject(dc, pen) : nullptr;
+    const Pen pen(CreatePen(PS_SOLID, 1, GetSysColor(colour)));
+    const Selection selected(dc, pen.get());
     for (; at < frame.lines.size() && frame.lines[at].colour == colour; ++at) {
       const widgets::FrameLine& line = frame.lines[at];
       if (!pen) continue;
       MoveToEx(dc, line.x0, line.y0, nullptr);
       LineTo(dc, line.x1, line.y1);
     }
-    if (previous) SelectObject(dc, previous);
-    if (pen) DeleteObject(pen);
   }
   const RECT inner{frame.innerFill.left, frame.innerFill.top, frame.innerFill.right,
                    frame.innerFill.bottom};
@@ -147,9 +155,8 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
   const int length = GetWindowTextW(button, caption, kCaptionBuffer);
   SIZE extent{};
   if (dc) {
-    HGDIOBJ previous = font ? SelectObject(dc, font) : nullptr;
+    const Selection measured(dc, font);
     GetTextExtentPoint32W(dc, caption, length, &extent);
-    if (previous) SelectObject(dc, previous);
   }
   const int dpi = windowDpi(windowNumber(GetAncestor(button, GA_ROOT)));
   const ButtonImage image = imageOf(record.image, dpi);
@@ -173,16 +180,17 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
   if (!dc || !plan.paints) return;
   const int saved = SaveDC(dc);
 
-  HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
-  if (face) FillRect(dc, &item, face);
-  if (plan.themed) {
-    if (plan.themeState != widgets::noThemeState) {
-      drawThemedFrame(window, button, dc, item, plan.themeState);
+  {
+    const Brush face(CreateSolidBrush(GetSysColor(COLOR_BTNFACE)));
+    if (face) FillRect(dc, &item, face.get());
+    if (plan.themed) {
+      if (plan.themeState != widgets::noThemeState) {
+        drawThemedFrame(window, button, dc, item, plan.themeState);
+      }
+    } else {
+      drawClassicFrame(dc, plan.classic, face.get());
     }
-  } else {
-    drawClassicFrame(dc, plan.classic, face);
   }
-  if (face) DeleteObject(face);
 
   if (image.icon) {
     if (plan.iconDisabled) {
@@ -192,13 +200,15 @@ void paintImageButton(HWND window, const DRAWITEMSTRUCT& request,
       DrawIconEx(dc, plan.iconX, plan.iconY, image.icon, 0, 0, 0, nullptr, DI_NORMAL);
     }
   }
-  HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
-  const int previousMode = SetBkMode(dc, TRANSPARENT);
-  for (const widgets::CaptionDraw& text : plan.captions) {
-    if (text.colour != 0) SetTextColor(dc, GetSysColor(text.colour));
-    TextOutW(dc, text.x, text.y, caption, length);
+  int previousMode = 0;
+  {
+    const Selection captionFont(dc, font);
+    previousMode = SetBkMode(dc, TRANSPARENT);
+    for (const widgets::CaptionDraw& text : plan.captions) {
+      if (text.colour != 0) SetTextColor(dc, GetSysColor(text.colour));
+      TextOutW(dc, text.x, text.y, caption, length);
+    }
   }
-  if (previousFont) SelectObject(dc, previousFont);
   SetBkMode(dc, previousMode);
   if (plan.focusRectangle) {
     const RECT focus{plan.focus.left, plan.focus.top, plan.focus.right, plan.focus.bottom};
@@ -248,23 +258,25 @@ bool createImageButton(int window, int control, int x, int y, int width, int hei
     record.y = y;
     record.width = width;
     record.height = height;
-    r.controls[control] = record;
+    r.controls[control] = std::move(record);
     r.controlByHandle[button] = control;
   }
-  auto* record = new widgets::ButtonProperties{};
+  auto record = std::make_unique<widgets::ButtonProperties>();
   record->control = control;
   record->image = image;
   record->layout = layout;
   // The property lets the main window's draw requests find the record; the
   // subclass carries it itself.
-  SetPropW(button, kPropertyName, record);
+  SetPropW(button, kPropertyName.data(), record.get());
   if (!SetWindowSubclass(button, win32::imageButtonSubclass, win32::kSubclassId,
-                         reinterpret_cast<DWORD_PTR>(record))) {
-    RemovePropW(button, kPropertyName);
-    delete record;
+                         reinterpret_cast<DWORD_PTR>(record.get()))) {
+    RemovePropW(button, kPropertyName.data());
+    record.reset();
     DestroyWindow(button);
     return false;
   }
+  // From now on the button owns it: detach frees it as the button goes.
+  record.release();
   return true;
 }
 

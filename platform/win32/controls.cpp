@@ -89,7 +89,7 @@ bool createControl(int window, const ControlSpec& spec) {
     record.width = spec.width;
     record.height = spec.height;
     record.image = spec.image;
-    r.controls[spec.number] = record;
+    r.controls[spec.number] = std::move(record);
     r.controlByHandle[hwnd] = spec.number;
   }
   if (spec.kind == ControlKind::progress) SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
@@ -166,10 +166,10 @@ void setColour(int control, Rgb colour, ColourPart part) {
       record.hasTextColour = true;
       record.textColour = value;
     } else {
-      if (record.backBrush) DeleteObject(record.backBrush);
+      record.backBrush.close();
       record.hasBackColour = true;
       record.backColour = value;
-      record.backBrush = CreateSolidBrush(value);
+      record.backBrush = Brush(CreateSolidBrush(value));
     }
     hwnd = record.hwnd;
     kind = record.kind;

@@ -13,7 +13,7 @@ using namespace platform::win32;
 namespace {
 
 // A 32-bit top-down DIB section holding the picture's pixels as they are.
-HBITMAP makeBitmap(const Picture& picture) {
+Bitmap makeBitmap(const Picture& picture) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = picture.width;
@@ -22,16 +22,16 @@ HBITMAP makeBitmap(const Picture& picture) {
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  Bitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap || !bits) return bitmap;
   std::memcpy(bits, picture.pixels.data(), picture.pixels.size() * sizeof(std::uint32_t));
   GdiFlush();
   return bitmap;
 }
 
-HICON makeIcon(const Picture& picture) {
-  HBITMAP colour = makeBitmap(picture);
-  if (!colour) return nullptr;
+Icon makeIcon(const Picture& picture) {
+  const Bitmap colour = makeBitmap(picture);
+  if (!colour) return Icon();
   // The alpha channel carries the shape when the icon is drawn normally; the
   // AND mask repeats it (a set bit where the pixel is transparent) for the
   // drawings that only know the mask, such as the greyed icon of a disabled
@@ -49,15 +49,13 @@ HICON makeIcon(const Picture& picture) {
       }
     }
   }
-  HBITMAP mask = CreateBitmap(picture.width, picture.height, 1, 1, maskBits.data());
+  const Bitmap mask(CreateBitmap(picture.width, picture.height, 1, 1, maskBits.data()));
   ICONINFO info{};
   info.fIcon = TRUE;
-  info.hbmColor = colour;
-  info.hbmMask = mask;
-  HICON icon = mask ? CreateIconIndirect(&info) : nullptr;
-  DeleteObject(colour);
-  if (mask) DeleteObject(mask);
-  return icon;
+  info.hbmColor = colour.get();
+  info.hbmMask = mask.get();
+  // The icon holds copies of both bitmaps.
+  return Icon(mask ? CreateIconIndirect(&info) : nullptr);
 }
 
 }  // namespace
@@ -71,12 +69,12 @@ namespace {
 // `dpi` toward the smaller size: -MulDiv(points, dpi, 72) itself rounds up at
 // some scales (16.67 to 17 pixels for 10 points at 120 dpi) and its text would
 // outgrow the label that fits it at 96 dpi.
-HFONT makeFont(const FontSpec& spec, int dpi) {
+Font makeFont(const FontSpec& spec, int dpi) {
   const int height = -(MulDiv(spec.points, kBaseDpi, 72) * dpi / kBaseDpi);
-  return CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, FALSE, FALSE, DEFAULT_CHARSET,
-                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                     spec.proofQuality ? PROOF_QUALITY : DEFAULT_QUALITY,
-                     DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str());
+  return Font(CreateFontW(height, 0, 0, 0, spec.weight, spec.italic, FALSE, FALSE, DEFAULT_CHARSET,
+                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                          spec.proofQuality ? PROOF_QUALITY : DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, widen(spec.face).c_str()));
 }
 
 // The drawing an image at `dpi` is made from: the smallest at least as wide
@@ -100,6 +98,30 @@ Picture picturesFor(const ImageRecord& record, int dpi, int* sourceWidth) {
   return resizePicture(source, width, height);
 }
 
+// The image's bitmap or icon (`own`, at 96 dpi) made for `dpi`: made from its
+// drawings by `make` when first asked for and kept in `at`. Null when there is
+// no such image, or when `needsOwn` and the image has none at 96 dpi.
+template <typename Handle, typename Make>
+auto madeFor(int image, int dpi, Handle ImageRecord::*own, std::map<int, Handle> ImageRecord::*at,
+             bool needsOwn, Make make) -> decltype(std::declval<const Handle&>().get()) {
+  auto& r = registry();
+  std::lock_guard lock(r.mutex);
+  const auto it = r.images.find(image);
+  if (it == r.images.end()) return nullptr;
+  ImageRecord& record = it->second;
+  if (dpi == kBaseDpi || dpi <= 0) return (record.*own).get();
+  if (needsOwn && !(record.*own)) return nullptr;
+  auto& made = record.*at;
+  if (const auto found = made.find(dpi); found != made.end()) return found->second.get();
+  int sourceWidth = 0;
+  Handle handle = make(picturesFor(record, dpi, &sourceWidth));
+  if (!handle) return nullptr;
+  const auto kept = handle.get();
+  made[dpi] = std::move(handle);
+  record.sourceWidthAt[dpi] = sourceWidth;
+  return kept;
+}
+
 }  // namespace
 
 HFONT fontFor(int font, int dpi) {
@@ -108,10 +130,11 @@ HFONT fontFor(int font, int dpi) {
   const auto it = r.fonts.find(font);
   if (it == r.fonts.end()) return nullptr;
   const auto made = it->second.at.find(dpi);
-  if (made != it->second.at.end()) return made->second;
-  HFONT handle = makeFont(it->second.spec, dpi);
-  if (handle) it->second.at[dpi] = handle;
-  return handle;
+  if (made != it->second.at.end()) return made->second.get();
+  Font handle = makeFont(it->second.spec, dpi);
+  const HFONT kept = handle.get();
+  if (handle) it->second.at[dpi] = std::move(handle);
+  return kept;
 }
 
 HFONT guiFontFor(int dpi) {
@@ -121,7 +144,7 @@ HFONT guiFontFor(int dpi) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
   const auto made = r.guiFonts.find(dpi);
-  if (made != r.guiFonts.end()) return made->second;
+  if (made != r.guiFonts.end()) return made->second.get();
   LOGFONTW description{};
   if (!GetObjectW(stock, sizeof description, &description)) return stock;
   // The stock font is made for the system DPI: its size at 96 dpi, then at
@@ -131,69 +154,28 @@ HFONT guiFontFor(int dpi) {
   const int height96 = MulDiv(description.lfHeight, kBaseDpi, system);
   description.lfHeight = height96 * dpi / kBaseDpi;
   description.lfWidth = 0;
-  HFONT handle = CreateFontIndirectW(&description);
+  Font handle(CreateFontIndirectW(&description));
   if (!handle) return stock;
-  r.guiFonts[dpi] = handle;
-  return handle;
+  const HFONT kept = handle.get();
+  r.guiFonts[dpi] = std::move(handle);
+  return kept;
 }
 
 HBITMAP bitmapFor(int image, int dpi) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.images.find(image);
-  if (it == r.images.end()) return nullptr;
-  ImageRecord& record = it->second;
-  if (dpi == kBaseDpi || dpi <= 0) return record.bitmap;
-  const auto made = record.bitmapAt.find(dpi);
-  if (made != record.bitmapAt.end()) return made->second;
-  int sourceWidth = 0;
-  HBITMAP bitmap = makeBitmap(picturesFor(record, dpi, &sourceWidth));
-  if (!bitmap) return nullptr;
-  record.bitmapAt[dpi] = bitmap;
-  record.sourceWidthAt[dpi] = sourceWidth;
-  return bitmap;
+  return madeFor(image, dpi, &ImageRecord::bitmap, &ImageRecord::bitmapAt, false, makeBitmap);
 }
 
+// A bitmap image has no icon, at any DPI.
 HICON iconFor(int image, int dpi) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.images.find(image);
-  if (it == r.images.end()) return nullptr;
-  ImageRecord& record = it->second;
-  if (dpi == kBaseDpi || dpi <= 0) return record.icon;
-  if (!record.icon) return nullptr;
-  const auto made = record.iconAt.find(dpi);
-  if (made != record.iconAt.end()) return made->second;
-  int sourceWidth = 0;
-  HICON icon = makeIcon(picturesFor(record, dpi, &sourceWidth));
-  if (!icon) return nullptr;
-  record.iconAt[dpi] = icon;
-  record.sourceWidthAt[dpi] = sourceWidth;
-  return icon;
+  return madeFor(image, dpi, &ImageRecord::icon, &ImageRecord::iconAt, true, makeIcon);
 }
 
 int sourceWidthFor(int image, int dpi) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.images.find(image);
-  if (it == r.images.end()) return 0;
-  if (dpi == kBaseDpi || dpi <= 0) return it->second.picture.width;
-  const auto made = it->second.sourceWidthAt.find(dpi);
-  return made == it->second.sourceWidthAt.end() ? 0 : made->second;
-}
-
-void releaseImage(ImageRecord& record) {
-  if (record.bitmap) DeleteObject(record.bitmap);
-  if (record.icon) DestroyIcon(record.icon);
-  for (auto& [dpi, bitmap] : record.bitmapAt) DeleteObject(bitmap);
-  for (auto& [dpi, icon] : record.iconAt) DestroyIcon(icon);
-  record.bitmapAt.clear();
-  record.iconAt.clear();
-}
-
-void releaseFont(FontRecord& record) {
-  for (auto& [dpi, font] : record.at) DeleteObject(font);
-  record.at.clear();
+  return readRecord(&Registry::images, image, 0, [dpi](const ImageRecord& record, const Registry&) {
+    if (dpi == kBaseDpi || dpi <= 0) return record.picture.width;
+    const auto made = record.sourceWidthAt.find(dpi);
+    return made == record.sourceWidthAt.end() ? 0 : made->second;
+  });
 }
 
 }  // namespace platform::win32
@@ -202,14 +184,15 @@ namespace platform {
 
 bool createFont(int font, const FontSpec& spec) {
   const int dpi = systemDpi();
-  HFONT handle = makeFont(spec, dpi);
+  Font handle = makeFont(spec, dpi);
   if (!handle) return false;
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  if (const auto old = r.fonts.find(font); old != r.fonts.end()) releaseFont(old->second);
+  // A font made again under the same number frees the old one at every DPI.
   FontRecord& record = r.fonts[font];
+  record.at.clear();
   record.spec = spec;
-  record.at[dpi] = handle;
+  record.at[dpi] = std::move(handle);
   return true;
 }
 
@@ -227,7 +210,7 @@ bool createImage(int image, const Picture& picture, ImageKind kind) {
   }
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  if (const auto old = r.images.find(image); old != r.images.end()) releaseImage(old->second);
+  // An image made again under the same number frees the old one at every DPI.
   r.images[image] = std::move(record);
   return true;
 }
@@ -302,19 +285,17 @@ void Surface::drawImage(int image, int x96, int y96, int width96, int height96) 
   HBITMAP bitmap = bitmapFor(image, dpi);
   BITMAP info{};
   if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
-  HDC memory = CreateCompatibleDC(dc);
+  const MemoryDc memory(CreateCompatibleDC(dc));
   if (!memory) return;
-  HGDIOBJ previous = SelectObject(memory, bitmap);
+  const Selection picture(memory.get(), bitmap);
   if (info.bmWidth == width && info.bmHeight == height) {
-    BitBlt(dc, x, y, width, height, memory, 0, 0, SRCCOPY);
+    BitBlt(dc, x, y, width, height, memory.get(), 0, 0, SRCCOPY);
   } else {
     const int oldMode = SetStretchBltMode(dc, HALFTONE);
     SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchBlt(dc, x, y, width, height, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    StretchBlt(dc, x, y, width, height, memory.get(), 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
     SetStretchBltMode(dc, oldMode);
   }
-  SelectObject(memory, previous);
-  DeleteDC(memory);
 }
 
 void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour) {
@@ -323,12 +304,11 @@ void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour
   const int dpi = windowDpi(window_);
   HFONT handle = fontFor(font, dpi);
   SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ previous = handle ? SelectObject(dc, handle) : nullptr;
+  const Selection selected(dc, handle);
   SetTextColor(dc, RGB(colour.r, colour.g, colour.b));
   const std::wstring wide = widen(text);
   TextOutW(dc, scaleForDpi(x, dpi), scaleForDpi(y, dpi), wide.c_str(),
            static_cast<int>(wide.size()));
-  if (previous) SelectObject(dc, previous);
 }
 
 }  // namespace platform

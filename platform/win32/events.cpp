@@ -78,15 +78,13 @@ void startTimer(int window, int timer, int milliseconds, std::function<void()> c
     std::lock_guard lock(r.mutex);
     r.timers[{window, timer}] = std::move(callback);
   }
-  runOnOwnerThread(hwnd, [&] {
-    SetTimer(hwnd, static_cast<UINT_PTR>(timer), static_cast<UINT>(milliseconds), nullptr);
-  });
+  SetTimer(hwnd, static_cast<UINT_PTR>(timer), static_cast<UINT>(milliseconds), nullptr);
 }
 
 void stopTimer(int window, int timer) {
   HWND hwnd = windowHandle(window);
   if (!hwnd) return;
-  runOnOwnerThread(hwnd, [&] { KillTimer(hwnd, static_cast<UINT_PTR>(timer)); });
+  KillTimer(hwnd, static_cast<UINT_PTR>(timer));
   auto& r = registry();
   std::lock_guard lock(r.mutex);
   r.timers.erase({window, timer});

@@ -22,10 +22,7 @@ struct Overlays {
   std::map<int, Painter> painters;
 };
 
-Overlays& overlays() {
-  static auto* instance = new Overlays;
-  return *instance;
-}
+Overlays& overlays() { return lasting<Overlays>(); }
 
 // The control's picture at its natural size from the top-left corner, as the
 // picture control draws it.
@@ -33,12 +30,10 @@ void drawPicture(HWND control, HDC dc) {
   auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0));
   BITMAP info{};
   if (!bitmap || !GetObjectW(bitmap, sizeof info, &info)) return;
-  HDC memory = CreateCompatibleDC(dc);
+  const MemoryDc memory(CreateCompatibleDC(dc));
   if (!memory) return;
-  HGDIOBJ previous = SelectObject(memory, bitmap);
-  BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  SelectObject(memory, previous);
-  DeleteDC(memory);
+  const Selection picture(memory.get(), bitmap);
+  BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory.get(), 0, 0, SRCCOPY);
 }
 
 void paint(HWND control, int number) {
@@ -96,16 +91,14 @@ void setOverlayPainter(int control, Painter painter) {
     std::lock_guard lock(o.mutex);
     o.painters[control] = std::move(painter);
   }
-  // A control's subclass belongs to the thread that made it.
-  runOnOwnerThread(GetAncestor(hwnd, GA_ROOT), [&] {
-    SetWindowSubclass(hwnd, overlayProc, kOverlaySubclass, static_cast<DWORD_PTR>(control));
-    // The picture lies under the controls placed on it, and its paint leaves
-    // them out, whenever it paints.
-    SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_CLIPSIBLINGS);
-    SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-    InvalidateRect(hwnd, nullptr, FALSE);
-  });
+  // Called on the UI thread, which made the control and so may subclass it.
+  SetWindowSubclass(hwnd, overlayProc, kOverlaySubclass, static_cast<DWORD_PTR>(control));
+  // The picture lies under the controls placed on it, and its paint leaves
+  // them out, whenever it paints.
+  SetWindowLongPtrW(hwnd, GWL_STYLE, GetWindowLongPtrW(hwnd, GWL_STYLE) | WS_CLIPSIBLINGS);
+  SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void invalidateArea(int control, const Area& area) {

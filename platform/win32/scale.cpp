@@ -8,16 +8,10 @@
 #include <commctrl.h>
 
 #include "platform/dpi.h"
+#include "platform/win32/library.h"
 
 namespace platform::win32 {
 namespace {
-
-template <typename Function>
-void lookUp(HMODULE library, const char* name, Function*& function) {
-  function =
-      library ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(library, name)))
-              : nullptr;
-}
 
 // The functions of Windows 8.1 (shcore) and Windows 10 1607 (user32).
 struct DpiApi {
@@ -47,9 +41,8 @@ int scaled(int value, int dpi) { return scaleForDpi(value, dpi); }
 int systemDpi() {
   // Fixed for the process's life: read once.
   static const int dpi = [] {
-    HDC screen = GetDC(nullptr);
-    const int found = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kBaseDpi;
-    if (screen) ReleaseDC(nullptr, screen);
+    const WindowDc screen(nullptr);
+    const int found = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : kBaseDpi;
     return found > 0 ? found : kBaseDpi;
   }();
   return dpi;
@@ -65,19 +58,16 @@ int dpiOfHandle(HWND hwnd) {
 }
 
 int windowDpi(int window) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.windows.find(window);
-  return it == r.windows.end() ? kBaseDpi : it->second.dpi;
+  return readRecord(&Registry::windows, window, kBaseDpi,
+                    [](const WindowRecord& record, const Registry&) { return record.dpi; });
 }
 
 int controlDpi(int control) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto c = r.controls.find(control);
-  if (c == r.controls.end()) return kBaseDpi;
-  const auto w = r.windows.find(c->second.window);
-  return w == r.windows.end() ? kBaseDpi : w->second.dpi;
+  return readRecord(&Registry::controls, control, kBaseDpi,
+                    [](const ControlRecord& record, const Registry& r) {
+                      const auto w = r.windows.find(record.window);
+                      return w == r.windows.end() ? kBaseDpi : w->second.dpi;
+                    });
 }
 
 int monitorDpi(HMONITOR monitor) {
@@ -106,7 +96,16 @@ int statusBarMinimumHeight(int minimum96, int dpi) {
 }
 
 void applyWindowDpi(int window, int dpi) {
-  std::vector<ControlRecord> controls;
+  // What each control needs to take the DPI, copied out (a control's record
+  // owns its brush).
+  struct ControlPlace {
+    HWND hwnd;
+    ControlKind kind;
+    Area area;  // 96-dpi units
+    int font;
+    int image;
+  };
+  std::vector<ControlPlace> controls;
   std::vector<StatusBarRecord> bars;
   std::vector<TooltipRecord> tips;
   HWND hwnd = nullptr;
@@ -118,7 +117,13 @@ void applyWindowDpi(int window, int dpi) {
     it->second.dpi = dpi;
     hwnd = it->second.hwnd;
     for (const auto& [number, control] : r.controls) {
-      if (control.window == window) controls.push_back(control);
+      if (control.window == window) {
+        controls.push_back({control.hwnd,
+                            control.kind,
+                            {control.x, control.y, control.width, control.height},
+                            control.font,
+                            control.image});
+      }
     }
     for (const auto& [number, bar] : r.statusBars) {
       if (bar.window == window) bars.push_back(bar);
@@ -127,8 +132,8 @@ void applyWindowDpi(int window, int dpi) {
       if (tip.window == window) tips.push_back(tip);
     }
   }
-  for (const ControlRecord& control : controls) {
-    const Area place = scaleRect({control.x, control.y, control.width, control.height}, dpi);
+  for (const ControlPlace& control : controls) {
+    const Area place = scaleRect(control.area, dpi);
     SetWindowPos(control.hwnd, nullptr, place.x, place.y, place.width, place.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     HFONT font = control.font ? fontFor(control.font, dpi) : guiFontFor(dpi);

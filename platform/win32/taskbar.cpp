@@ -24,10 +24,7 @@ struct Taskbar {
   testing::TaskbarReport report;
 };
 
-Taskbar& taskbar() {
-  static auto* instance = new Taskbar;
-  return *instance;
-}
+Taskbar& taskbar() { return lasting<Taskbar>(); }
 
 UINT buttonCreatedMessage() {
   static const UINT message = RegisterWindowMessageW(L"TaskbarButtonCreated");

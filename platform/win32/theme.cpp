@@ -1,17 +1,14 @@
 // The visual-theme library, loaded by name at run time (never linked), so the
 // program runs where it is missing and follows the desktop when it changes.
+#include <memory>
+
 #include "platform/buttons.h"
 #include "platform/win32/buttons_internal.h"
+#include "platform/win32/library.h"
 #include "widgets/paint.h"
 
 namespace platform::win32 {
 namespace {
-
-template <typename Function>
-void lookUp(HMODULE library, const char* name, Function*& function) {
-  // The exported address is cast to the function's own type.
-  function = reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
 
 // The version as the system reports it, without the compatibility shims that
 // make GetVersionEx lie to programs without a matching manifest entry.
@@ -70,13 +67,14 @@ bool themedFrameUsable() {
 void drawThemedFrame(HWND window, HWND button, HDC dc, const RECT& item, int state) {
   const ThemeApi& api = themeApi();
   if (!themedFrameUsable()) return;
-  HANDLE theme = api.OpenThemeData(window, L"Button");
+  // Closed by the library's own function as it goes.
+  const std::unique_ptr<void, decltype(api.CloseThemeData)> theme(
+      api.OpenThemeData(window, L"Button"), api.CloseThemeData);
   if (!theme) return;
-  if (api.IsThemeBackgroundPartiallyTransparent(theme, widgets::kPushButtonPart, state)) {
+  if (api.IsThemeBackgroundPartiallyTransparent(theme.get(), widgets::kPushButtonPart, state)) {
     api.DrawThemeParentBackground(button, dc, &item);
   }
-  api.DrawThemeBackground(theme, dc, widgets::kPushButtonPart, state, &item, nullptr);
-  api.CloseThemeData(theme);
+  api.DrawThemeBackground(theme.get(), dc, widgets::kPushButtonPart, state, &item, nullptr);
 }
 
 void releaseThemeApi() {

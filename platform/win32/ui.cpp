@@ -20,7 +20,6 @@ namespace platform::win32 {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"OstrevakTessuneWindow";
-constexpr UINT kRunOnOwnerMessage = WM_APP + 1;
 
 thread_local std::deque<Event> eventsOfThread;
 
@@ -42,15 +41,13 @@ int numberLocked(const Registry& r, HWND hwnd) {
 LRESULT controlColours(HWND control, HDC dc, bool* handled) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
-  const auto number = r.controlByHandle.find(control);
-  if (number == r.controlByHandle.end()) return 0;
-  const ControlRecord& record = r.controls[number->second];
-  if (!record.hasTextColour && !record.hasBackColour) return 0;
+  const ControlRecord* record = controlByHandleLocked(r, control);
+  if (!record || (!record->hasTextColour && !record->hasBackColour)) return 0;
   *handled = true;
-  if (record.hasTextColour) SetTextColor(dc, record.textColour);
-  if (record.hasBackColour) {
-    SetBkColor(dc, record.backColour);
-    return reinterpret_cast<LRESULT>(record.backBrush);
+  if (record->hasTextColour) SetTextColor(dc, record->textColour);
+  if (record->hasBackColour) {
+    SetBkColor(dc, record->backColour);
+    return reinterpret_cast<LRESULT>(record->backBrush.get());
   }
   SetBkMode(dc, TRANSPARENT);
   return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
@@ -91,10 +88,6 @@ bool commonMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       *result = 0;
       return true;
     }
-    case kRunOnOwnerMessage:
-      (*reinterpret_cast<const std::function<void()>*>(lParam))();
-      *result = 0;
-      return true;
     default:
       return false;
   }
@@ -151,8 +144,9 @@ LRESULT CALLBACK panelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     {
       auto& r = registry();
       std::lock_guard lock(r.mutex);
-      const auto number = r.controlByHandle.find(hwnd);
-      if (number != r.controlByHandle.end()) brush = r.controls[number->second].backBrush;
+      if (const ControlRecord* record = controlByHandleLocked(r, hwnd)) {
+        brush = record->backBrush.get();
+      }
     }
     if (brush) {
       RECT area;
@@ -226,47 +220,38 @@ RECT centredFrame(const WindowSpec& spec, DWORD style, DWORD exStyle, int dpi, c
 
 }  // namespace
 
-Registry& registry() {
-  static Registry* instance = new Registry;
-  return *instance;
+Registry& registry() { return lasting<Registry>(); }
+
+ControlRecord* controlByHandleLocked(Registry& r, HWND hwnd) {
+  const auto number = r.controlByHandle.find(hwnd);
+  if (number == r.controlByHandle.end()) return nullptr;
+  const auto control = r.controls.find(number->second);
+  return control == r.controls.end() ? nullptr : &control->second;
 }
 
 std::deque<Event>& threadEvents() { return eventsOfThread; }
 
 HWND windowHandle(int window) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.windows.find(window);
-  return it == r.windows.end() ? nullptr : it->second.hwnd;
+  return readRecord(&Registry::windows, window, HWND{},
+                    [](const WindowRecord& record, const Registry&) { return record.hwnd; });
 }
 
 HWND controlHandle(int control) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.controls.find(control);
-  return it == r.controls.end() ? nullptr : it->second.hwnd;
+  return readRecord(&Registry::controls, control, HWND{},
+                    [](const ControlRecord& record, const Registry&) { return record.hwnd; });
 }
 
 HWND controlParent(int window) {
-  auto& r = registry();
-  std::lock_guard lock(r.mutex);
-  const auto it = r.windows.find(window);
-  if (it == r.windows.end()) return nullptr;
-  return r.container ? r.container : it->second.hwnd;
+  return readRecord(&Registry::windows, window, HWND{},
+                    [](const WindowRecord& record, const Registry& r) {
+                      return r.container ? r.container : record.hwnd;
+                    });
 }
 
 int windowNumber(HWND hwnd) {
   auto& r = registry();
   std::lock_guard lock(r.mutex);
   return numberLocked(r, hwnd);
-}
-
-void runOnOwnerThread(HWND hwnd, const std::function<void()>& work) {
-  if (!hwnd || GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
-    work();
-    return;
-  }
-  SendMessageW(hwnd, kRunOnOwnerMessage, 0, reinterpret_cast<LPARAM>(&work));
 }
 
 }  // namespace platform::win32
@@ -296,14 +281,9 @@ void releaseAll() {
   for (const auto& [number, record] : windows) DestroyWindow(record.hwnd);
   std::lock_guard lock(r.mutex);
   for (const auto& tip : r.tooltips) DestroyWindow(tip.hwnd);
-  for (auto& [number, control] : r.controls) {
-    if (control.backBrush) DeleteObject(control.backBrush);
-  }
-  for (auto& [number, font] : r.fonts) releaseFont(font);
-  for (auto& [dpi, font] : r.guiFonts) DeleteObject(font);
-  for (auto& [number, image] : r.images) releaseImage(image);
-  for (auto& [number, menu] : r.menus) DestroyMenu(menu);
   releaseThemeApi();
+  // The records own their brushes, fonts, pictures and menus: clearing them
+  // frees those.
   r.windows.clear();
   r.controls.clear();
   r.controlByHandle.clear();
@@ -369,7 +349,6 @@ void closeWindow(int window) {
     std::lock_guard lock(r.mutex);
     for (auto it = r.controls.begin(); it != r.controls.end();) {
       if (it->second.window == window) {
-        if (it->second.backBrush) DeleteObject(it->second.backBrush);
         r.controlByHandle.erase(it->second.hwnd);
         it = r.controls.erase(it);
       } else {
@@ -384,7 +363,7 @@ void closeWindow(int window) {
     std::erase_if(r.statusBars, [window](const auto& bar) { return bar.second.window == window; });
     r.windows.erase(window);
   }
-  runOnOwnerThread(hwnd, [hwnd] { DestroyWindow(hwnd); });
+  DestroyWindow(hwnd);
 }
 
 void postClose(int window) {

@@ -6,13 +6,24 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/image.h"
 #include "platform/ui.h"
+#include "platform/win32/gdi.h"
 
 namespace platform::win32 {
+
+// The process's one T, made on first use and never destroyed: threads still
+// running as the process ends may still reach it.
+template <typename T>
+T& lasting() {
+  alignas(T) static unsigned char storage[sizeof(T)];
+  static T* const object = ::new (static_cast<void*>(storage)) T();
+  return *object;
+}
 
 struct WindowRecord {
   HWND hwnd = nullptr;
@@ -35,24 +46,24 @@ struct ControlRecord {
   COLORREF textColour = 0;
   bool hasBackColour = false;
   COLORREF backColour = 0;
-  HBRUSH backBrush = nullptr;
+  Brush backBrush;
 };
 
 struct ImageRecord {
   ImageKind kind = ImageKind::bitmap;
-  HBITMAP bitmap = nullptr;     // at 96 dpi
-  HICON icon = nullptr;         // at 96 dpi
+  Bitmap bitmap;                // at 96 dpi
+  Icon icon;                    // at 96 dpi
   Picture picture;              // the 96-dpi pixels, kept for copying pieces out
   std::vector<Picture> larger;  // drawings for higher scales, smallest first
   // Made for other DPIs when first asked for, by DPI.
-  std::map<int, HBITMAP> bitmapAt;
-  std::map<int, HICON> iconAt;
+  std::map<int, Bitmap> bitmapAt;
+  std::map<int, Icon> iconAt;
   std::map<int, int> sourceWidthAt;  // the width of the drawing each was made from
 };
 
 struct FontRecord {
   FontSpec spec;
-  std::map<int, HFONT> at;  // by DPI
+  std::map<int, Font> at;  // by DPI
 };
 
 struct StatusBarRecord {
@@ -76,9 +87,9 @@ struct Registry {
   std::map<int, ControlRecord> controls;
   std::map<HWND, int> controlByHandle;
   std::map<int, FontRecord> fonts;
-  std::map<int, HFONT> guiFonts;  // the default GUI font made for a DPI, by DPI
+  std::map<int, Font> guiFonts;  // the default GUI font made for a DPI, by DPI
   std::map<int, ImageRecord> images;
-  std::map<int, HMENU> menus;
+  std::map<int, Menu> menus;
   std::map<int, StatusBarRecord> statusBars;
   std::map<std::pair<int, int>, std::function<void()>> timers;
   std::vector<TooltipRecord> tooltips;
@@ -86,6 +97,21 @@ struct Registry {
 };
 
 Registry& registry();
+
+// Under the registry's lock: what `read` takes out of the record filed under
+// `key` in the registry's `records` (read(record, registry)), else `absent`.
+template <typename Value, typename Records, typename Read>
+Value readRecord(Records Registry::*records, const typename Records::key_type& key, Value absent,
+                 Read read) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  const Records& filed = r.*records;
+  const auto it = filed.find(key);
+  return it == filed.end() ? absent : read(it->second, r);
+}
+
+// With the registry locked: the control whose window is `hwnd`, else null.
+ControlRecord* controlByHandleLocked(Registry& r, HWND hwnd);
 
 // The class of the panels (containers) that group controls inside a window.
 inline constexpr wchar_t kPanelClass[] = L"OstrevakTessunePanel";
@@ -128,9 +154,6 @@ int sourceWidthFor(int image, int dpi);
 // The minimum height to ask of a status bar so that the whole bar, with its
 // borders (which do not scale), is its 96-dpi height scaled.
 int statusBarMinimumHeight(int minimum96, int dpi);
-// Frees what an image or font record holds, at every DPI.
-void releaseImage(ImageRecord& record);
-void releaseFont(FontRecord& record);
 // The window takes `dpi`: its controls are placed, sized, given their fonts
 // and pictures again, its status bar and tooltips likewise.
 void applyWindowDpi(int window, int dpi);
@@ -139,10 +162,6 @@ void applyWindowDpi(int window, int dpi);
 // the UI thread, gone with releaseAll.
 bool createUiQueue();
 void destroyUiQueue();
-
-// Runs `work` on the thread that owns `hwnd` and waits for it; at once when
-// the caller is that thread.
-void runOnOwnerThread(HWND hwnd, const std::function<void()>& work);
 
 // Events of the calling thread's windows, filled by the window procedures.
 std::deque<Event>& threadEvents();

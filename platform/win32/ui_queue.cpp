@@ -18,10 +18,7 @@ struct Queue {
   std::deque<std::function<void()>> work;
 };
 
-Queue& queue() {
-  static auto* instance = new Queue;
-  return *instance;
-}
+Queue& queue() { return lasting<Queue>(); }
 
 // One piece a message: work that opens a nested loop (a box, a window) lets
 // the pieces posted after it run inside that loop, still in their order.
