@@ -43,9 +43,11 @@ struct JobProgress {
   std::vector<FailedElement> failed;  // what the copy could not copy, and why
 };
 
+// The window's thread alone swaps and reads it; a copy thread left running at
+// exit holds its own share of its job.
 std::shared_ptr<JobProgress>& currentJob() {
-  static auto* job = new std::shared_ptr<JobProgress>(std::make_shared<JobProgress>());
-  return *job;
+  static std::shared_ptr<JobProgress> job = std::make_shared<JobProgress>();
+  return job;
 }
 
 void setJobGroupEnabled(bool enabled) {

@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
-#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -22,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/lasting.h"
 #include "platform/tree.h"
 #include "platform/tree_common.h"
 
@@ -326,10 +327,8 @@ struct DiskGate {
 };
 std::atomic<std::int64_t> listingsOpened{0};
 
-DiskGate& diskGate() {
-  static auto* gate = new DiskGate;
-  return *gate;
-}
+// Workers still held at the gate as the process ends may reach it.
+DiskGate& diskGate() { return lasting<DiskGate>(); }
 
 }  // namespace
 

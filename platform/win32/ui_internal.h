@@ -11,19 +11,13 @@
 #include <vector>
 
 #include "platform/image.h"
+#include "platform/lasting.h"
 #include "platform/ui.h"
 #include "platform/win32/gdi.h"
 
 namespace platform::win32 {
 
-// The process's one T, made on first use and never destroyed: threads still
-// running as the process ends may still reach it.
-template <typename T>
-T& lasting() {
-  alignas(T) static unsigned char storage[sizeof(T)];
-  static T* const object = ::new (static_cast<void*>(storage)) T();
-  return *object;
-}
+using platform::lasting;
 
 struct WindowRecord {
   HWND hwnd = nullptr;
