@@ -38,6 +38,8 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace hl = platform::headless;
+using testsupport::boxesCaptioned;
+using testsupport::runUntilBox;
 using namespace std::chrono_literals;
 using copyjob::FailedElement;
 using engine::FailureReason;
@@ -299,24 +301,8 @@ class FailureJobTest : public testsupport::ProgramTest {
     hl::pressControl(app::kStartButton);
     ASSERT_TRUE(hl::waitIdle());
   }
-  static std::vector<hl::BoxRecord> boxesCaptioned(const std::string& caption) {
-    std::vector<hl::BoxRecord> found;
-    for (const auto& box : hl::boxes()) {
-      if (box.caption == caption) found.push_back(box);
-    }
-    return found;
-  }
-  bool runUntil(const std::function<bool()>& condition, int timeoutMs = 30000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      hl::advanceTime(20);
-      std::this_thread::sleep_for(1ms);
-    }
-    return hl::waitIdle();
-  }
-  bool runUntilBox(const std::string& caption, std::size_t count = 1) {
-    return runUntil([&] { return boxesCaptioned(caption).size() >= count; });
+  static bool runUntil(const std::function<bool()>& condition) {
+    return testsupport::runTimersUntil(condition) && hl::waitIdle();
   }
   static std::vector<std::string> failureLines() {
     std::vector<std::string> lines;

@@ -40,6 +40,9 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace hl = platform::headless;
+using testsupport::boxesCaptioned;
+using testsupport::runTimersUntil;
+using testsupport::runUntilBox;
 using namespace std::chrono_literals;
 using testsupport::readFile;
 using testsupport::writeFile;
@@ -164,39 +167,6 @@ class FaultJobTest : public testsupport::ProgramTest {
   }
 
   static bool hasBox(const std::string& caption) { return !boxesCaptioned(caption).empty(); }
-
-  static std::vector<hl::BoxRecord> boxesCaptioned(const std::string& caption) {
-    std::vector<hl::BoxRecord> found;
-    for (const auto& box : hl::boxes()) {
-      if (box.caption == caption) found.push_back(box);
-    }
-    return found;
-  }
-
-  // Lets the program's timers run until `count` boxes with this caption have
-  // been shown.
-  bool runUntilBox(const std::string& caption, std::size_t count = 1,
-                   int timeoutMs = platform::headless::kHangCeilingMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (boxesCaptioned(caption).size() < count) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      hl::advanceTime(20);
-      std::this_thread::sleep_for(1ms);
-    }
-    return hl::waitIdle();
-  }
-
-  // Runs the program's timers until `condition` holds; false on timeout.
-  bool runUntil(const std::function<bool()>& condition,
-                int timeoutMs = platform::headless::kHangCeilingMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      hl::advanceTime(20);
-      std::this_thread::sleep_for(1ms);
-    }
-    return true;
-  }
 
   bool finishJob(std::size_t verdicts = 1) {
     return runUntilBox("Contrôle", verdicts) &&
@@ -432,7 +402,7 @@ class VanishingDestinationTest : public FaultJobTest {
     startTheProgram();
     startJob(source_, destination);
     const fs::path target = destination / "Photos";
-    ASSERT_TRUE(runUntil([&] {
+    ASSERT_TRUE(runTimersUntil([&] {
       const auto temporary = temporaryFilesBelow(target);
       std::error_code ignored;
       return !temporary.empty() && fs::file_size(temporary[0], ignored) >= (2u << 20);
@@ -652,7 +622,7 @@ TEST_F(FaultJobTest, ASourceReshapedDuringTheCopyGivesOnlyWholeFilesAndAnHonestV
   platform::testing::slowCopyChunks(150);
   startTheProgram();
   startJob(source_, destination);
-  ASSERT_TRUE(runUntil([&] {
+  ASSERT_TRUE(runTimersUntil([&] {
     const auto temporary = temporaryFilesBelow(target);
     std::error_code ignored;
     return !temporary.empty() && fs::file_size(temporary[0], ignored) >= (2u << 20);

@@ -34,20 +34,10 @@ using testsupport::writeFile;
 
 constexpr char kDate[] = "05/03/2026 à 14:07:09";
 
-bool hasBox(const std::string& caption) {
-  for (const auto& box : hl::boxes()) {
-    if (box.caption == caption) return true;
-  }
-  return false;
-}
+using testsupport::boxesCaptioned;
+using testsupport::runUntilBox;
 
-std::vector<hl::BoxRecord> boxesCaptioned(const std::string& caption) {
-  std::vector<hl::BoxRecord> found;
-  for (const auto& box : hl::boxes()) {
-    if (box.caption == caption) found.push_back(box);
-  }
-  return found;
-}
+bool hasBox(const std::string& caption) { return !boxesCaptioned(caption).empty(); }
 
 std::int64_t barValue(int control) { return hl::control(control).progressValue; }
 
@@ -93,17 +83,6 @@ class JobTest : public testsupport::ProgramTest {
   void typePaths(const std::string& source, const std::string& destination) {
     hl::typeText(app::kSourceField, source);
     hl::typeText(app::kDestinationField, destination);
-  }
-
-  // Lets the 20 ms timer run until the box with this caption has been shown.
-  bool runUntilBox(const std::string& caption, int timeoutMs = platform::headless::kHangCeilingMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!hasBox(caption)) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      hl::advanceTime(20);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return hl::waitIdle();
   }
 
   bool waitForThreads() {

@@ -42,7 +42,9 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace hl = platform::headless;
+using testsupport::boxesCaptioned;
 using testsupport::readFile;
+using testsupport::runUntilBox;
 using testsupport::snapshot;
 using testsupport::writeFile;
 
@@ -59,14 +61,6 @@ std::string onePageJournal() {
   std::string bytes = record("Journal créé le : 01 - 01 - 2026 à 00:00:00") + record("");
   bytes += record(std::string((4096 - bytes.size() - 4) / 2, 'j'));
   return bytes;
-}
-
-std::vector<hl::BoxRecord> boxesCaptioned(const std::string& caption) {
-  std::vector<hl::BoxRecord> found;
-  for (const auto& box : hl::boxes()) {
-    if (box.caption == caption) found.push_back(box);
-  }
-  return found;
 }
 
 // The journal failure boxes shown so far, each checked for its text and icon.
@@ -397,17 +391,6 @@ class ProfileJobTest : public testsupport::ProgramTest {
     platform::postClose(app::kMainWindow);
     EXPECT_TRUE(hl::waitProgramEnd());
     EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
-  }
-
-  bool runUntilBox(const std::string& caption, std::size_t count = 1,
-                   int timeoutMs = platform::headless::kHangCeilingMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (boxesCaptioned(caption).size() < count) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      hl::advanceTime(20);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return hl::waitIdle();
   }
 
   // "Démarrer" on the test's folders, through to the verdict (the verification

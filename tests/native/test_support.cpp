@@ -89,4 +89,28 @@ void ProgramTest::setOptions(std::initializer_list<const char*> on) {
   writeFile(profile() / "ravelund.ini", file);
 }
 
+std::vector<platform::headless::BoxRecord> boxesCaptioned(const std::string& caption) {
+  std::vector<platform::headless::BoxRecord> found;
+  for (const auto& box : platform::headless::boxes()) {
+    if (box.caption == caption) found.push_back(box);
+  }
+  return found;
+}
+
+bool runTimersUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    platform::headless::advanceTime(20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+bool runUntilBox(const std::string& caption, std::size_t count) {
+  return runTimersUntil([&] { return boxesCaptioned(caption).size() >= count; }) &&
+         platform::headless::waitIdle();
+}
+
 }  // namespace testsupport

@@ -3,9 +3,14 @@
 // program state with the headless windowing layer.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
 
 namespace testsupport {
 
@@ -31,6 +36,15 @@ std::string readFile(const std::filesystem::path& path);
 // Every file and folder below `root` by relative name, a file with its
 // contents ("<folder>" for a folder): what must stay byte for byte the same.
 std::map<std::string, std::string> snapshot(const std::filesystem::path& root);
+
+// The boxes the program has shown so far with this caption, in order.
+std::vector<platform::headless::BoxRecord> boxesCaptioned(const std::string& caption);
+// Moves the program's clock on 20 ms at a time, letting its timers run, until
+// `condition` holds; false only when a hang's ceiling passes first.
+bool runTimersUntil(const std::function<bool()>& condition);
+// Runs the timers until `count` boxes with this caption have been shown, then
+// waits until the program is idle.
+bool runUntilBox(const std::string& caption, std::size_t count = 1);
 
 // Every test of the program's behaviour starts here: the headless windowing
 // layer forgotten, the program state zeroed, and the profile folder (HOME)
