@@ -481,7 +481,9 @@ TEST_F(ProgramRunTest, CancelDuringACopyPausesAsksAndResumesOnNo) {
   EXPECT_EQ(app::appState().cancelAnswer, platform::kAnswerNo);
   // Resumed: the worker passes checkpoints again.
   const int seen = checkpoints;
-  for (int i = 0; i < 500 && checkpoints == seen; ++i) {
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
+  while (checkpoints == seen && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   EXPECT_GT(checkpoints, seen);
