@@ -14,20 +14,11 @@
 
 #include "platform/ui.h"
 #include "platform/win32/taskbar.h"
+#include "wine_support.h"
 
 namespace {
 
-void pump(int milliseconds) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  while (GetTickCount64() < end) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  }
-}
+using winetest::pump;
 
 constexpr int kWindow = 7001;
 

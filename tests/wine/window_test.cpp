@@ -17,6 +17,7 @@
 #include "journal/journal.h"
 #include "platform/threads.h"
 #include "platform/win32/text.h"
+#include "wine_support.h"
 
 namespace {
 
@@ -38,17 +39,7 @@ RECT rectInParent(HWND control) {
   return rect;
 }
 
-void pump(int milliseconds) {
-  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
-  while (GetTickCount64() < end) {
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&message);
-      DispatchMessageW(&message);
-    }
-    Sleep(5);
-  }
-}
+using winetest::pump;
 
 // Dark blue pixels where the first words of the status line are drawn.
 int darkBluePixelsOfStatusText(HDC dc) {
