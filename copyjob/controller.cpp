@@ -215,7 +215,6 @@ void onCopyTick() {
     return;
   }
   sweepActivityBar();
-  showTaskbarProgress();
 }
 
 void onCopyMeasureTick() {
@@ -224,6 +223,8 @@ void onCopyMeasureTick() {
     return;
   }
   showCopyProgress();
+  // The button follows the bar, which moves only here.
+  showTaskbarProgress();
 }
 
 std::int64_t landedByteCount() { return currentJob()->landedBytes; }

@@ -51,7 +51,8 @@ void startCopy();
 // finishCopy once the copy thread has ended.
 void onCopyTick();
 // Timer 3 (3 s): shows the bytes the copy has landed against the source's
-// total in the overall progress bar; counters the copy keeps, no walk.
+// total in the overall progress bar, and its percentage on the taskbar
+// button; counters the copy keeps, no walk.
 void onCopyMeasureTick();
 // The bytes the current job's copy has landed so far.
 std::int64_t landedByteCount();
