@@ -1,5 +1,9 @@
 #pragma once
-// The thread table: worker threads numbered from 1, guarded by one lock.
+// The thread table: worker threads numbered from 1, guarded by one lock. The
+// table owns its threads: once a thread has ended, the next call that takes
+// the table forgets its entry and joins it. At the program's exit the table
+// joins those that have ended and leaves one still running (one that did not
+// stop in the time the program waited for it) to the process's end.
 // Pausing and stopping are cooperative: a worker calls threadCheckpoint()
 // between files and between chunks of a file, so a paused or stopping worker
 // never holds a lock or a half-written file that anyone else needs.
@@ -9,7 +13,8 @@ namespace platform {
 
 // Starts `procedure(parameter)` on a new thread; its number, or 0 on failure.
 int startThread(std::function<int(int)> procedure, int parameter);
-// True while the thread exists and has not ended (a paused thread is running).
+// True while the thread exists and has not ended (a paused thread is running);
+// once it answers false, the thread has left.
 bool threadRunning(int thread);
 void pauseThread(int thread);
 void resumeThread(int thread);
@@ -23,7 +28,8 @@ bool threadCheckpoint();
 namespace testing {
 // The next startThread fails, as when the system refuses a thread.
 void failNextThreadStart();
-// Waits (without pumping) until no thread of the table runs; false on timeout.
+// Waits (without pumping) until no thread of the table runs, each one joined;
+// false on timeout.
 bool waitAllThreads(int timeoutMs);
 }  // namespace testing
 

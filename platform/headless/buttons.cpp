@@ -8,13 +8,14 @@
 
 #include "platform/buttons.h"
 #include "platform/headless/headless.h"
+#include "platform/headless/records.h"
 #include "platform/ui.h"
 
 namespace platform::headless {
 namespace {
 
-struct ButtonWorld {
-  std::mutex mutex;
+// Everything resetButtons() forgets.
+struct ButtonRecords {
   std::map<int, widgets::ButtonProperties> buttons;
   std::map<int, RepaintCounts> repaints;
   std::vector<TooltipRecord> tooltips;
@@ -29,9 +30,15 @@ struct ButtonWorld {
   int loads = 0;
 };
 
+struct ButtonWorld : ButtonRecords {
+  std::mutex mutex;
+};
+
+// Only the window's set-up and the test touch it, never a worker: it can go
+// at exit with the other statics.
 ButtonWorld& buttonWorld() {
-  static ButtonWorld* instance = new ButtonWorld;
-  return *instance;
+  static ButtonWorld instance;
+  return instance;
 }
 
 int textWidth(const std::string& text) {
@@ -47,12 +54,18 @@ void countRepaint(ButtonWorld& w, int control, widgets::Repaint repaint) {
   if (repaint == widgets::Repaint::withErase) ++w.repaints[control].withErase;
 }
 
+// The image button `control` hears of the pointer, and repaints as it says.
+void hearPointer(int control, widgets::HoverReaction (*reaction)(widgets::ButtonProperties&)) {
+  withLock(buttonWorld(), [&](ButtonWorld& w) {
+    const auto it = w.buttons.find(control);
+    if (it != w.buttons.end()) countRepaint(w, control, reaction(it->second).repaint);
+  });
+}
+
 }  // namespace
 
 void setThemeLibrary(const ThemeLibrary& library) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  w.library = library;
+  withLock(buttonWorld(), [&](ButtonWorld& w) { w.library = library; });
 }
 
 bool requestButtonPaint(int control, widgets::ItemState state, bool isButton) {
@@ -87,21 +100,9 @@ bool requestButtonPaint(int control, widgets::ItemState state, bool isButton) {
   return true;
 }
 
-void movePointerOver(int control) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.buttons.find(control);
-  if (it == w.buttons.end()) return;
-  countRepaint(w, control, widgets::onMouseMove(it->second).repaint);
-}
+void movePointerOver(int control) { hearPointer(control, widgets::onMouseMove); }
 
-void pointerLeaves(int control) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.buttons.find(control);
-  if (it == w.buttons.end()) return;
-  countRepaint(w, control, widgets::onMouseLeave(it->second).repaint);
-}
+void pointerLeaves(int control) { hearPointer(control, widgets::onMouseLeave); }
 
 void themeChanged() {
   std::vector<int> buttons;
@@ -113,65 +114,34 @@ void themeChanged() {
   // One reload and one repaint per button, as each hears the notification.
   for (const int number : buttons) {
     platform::loadThemeApi(true);
-    ButtonWorld& w = buttonWorld();
-    std::lock_guard lock(w.mutex);
-    countRepaint(w, number, widgets::Repaint::withoutErase);
+    withLock(buttonWorld(),
+             [&](ButtonWorld& w) { countRepaint(w, number, widgets::Repaint::withoutErase); });
   }
 }
 
 std::optional<widgets::ButtonProperties> buttonProperties(int control) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.buttons.find(control);
-  if (it == w.buttons.end()) return std::nullopt;
-  return it->second;
+  return recordCopy(buttonWorld(), &ButtonWorld::buttons, control);
 }
 
-std::vector<TooltipRecord> tooltips() {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  return w.tooltips;
-}
+std::vector<TooltipRecord> tooltips() { return copyOf(buttonWorld(), &ButtonWorld::tooltips); }
 
 std::vector<ButtonPaintRecord> buttonPaints() {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  return w.paints;
+  return copyOf(buttonWorld(), &ButtonWorld::paints);
 }
 
 RepaintCounts repaints(int control) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.repaints.find(control);
-  return it == w.repaints.end() ? RepaintCounts{} : it->second;
+  return recordCopy(buttonWorld(), &ButtonWorld::repaints, control).value_or(RepaintCounts{});
 }
 
-int themeLoads() {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  return w.loads;
-}
+int themeLoads() { return copyOf(buttonWorld(), &ButtonWorld::loads); }
 
 bool hasOnePixelBorder(int control) {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  return w.borders.count(control) != 0;
+  return withLock(buttonWorld(),
+                  [&](const ButtonWorld& w) { return w.borders.count(control) != 0; });
 }
 
 void resetButtons() {
-  ButtonWorld& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  w.buttons.clear();
-  w.repaints.clear();
-  w.tooltips.clear();
-  w.paints.clear();
-  w.painterWindows.clear();
-  w.borders.clear();
-  w.library = ThemeLibrary{};
-  w.loaded = false;
-  w.found = {};
-  w.themeActive = 0;
-  w.loads = 0;
+  withLock(buttonWorld(), [](ButtonWorld& w) { static_cast<ButtonRecords&>(w) = ButtonRecords{}; });
 }
 
 }  // namespace platform::headless
@@ -179,26 +149,25 @@ void resetButtons() {
 namespace platform {
 
 using headless::buttonWorld;
+using headless::withLock;
 
 bool createImageButton(int window, int control, int x, int y, int width, int height,
                        std::string_view caption, int image, std::int64_t layout) {
-  ControlSpec spec;
-  spec.number = control;
-  spec.kind = ControlKind::pushButton;
-  spec.x = x;
-  spec.y = y;
-  spec.width = width;
-  spec.height = height;
-  spec.text = std::string(caption);
-  spec.image = image;
-  if (!createControl(window, spec)) return false;
+  if (!createControl(window, {.number = control,
+                              .kind = ControlKind::pushButton,
+                              .x = x,
+                              .y = y,
+                              .width = width,
+                              .height = height,
+                              .text = std::string(caption),
+                              .image = image})) {
+    return false;
+  }
   widgets::ButtonProperties record;
   record.control = control;
   record.image = image;
   record.layout = layout;
-  auto& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  w.buttons[control] = record;
+  withLock(buttonWorld(), [&](headless::ButtonWorld& w) { w.buttons[control] = record; });
   return true;
 }
 
@@ -236,22 +205,18 @@ void loadThemeApi(bool reload) {
 }
 
 bool themedFramesInUse() {
-  auto& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  return widgets::themedFrameUsable(w.loaded, w.found, w.themeActive);
+  return withLock(buttonWorld(), [](const headless::ButtonWorld& w) {
+    return widgets::themedFrameUsable(w.loaded, w.found, w.themeActive);
+  });
 }
 
 void installMainWindowCallback(int window) {
-  auto& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  w.painterWindows.insert(window);
+  withLock(buttonWorld(), [&](headless::ButtonWorld& w) { w.painterWindows.insert(window); });
 }
 
 void setOnePixelBorder(int control) {
   if (!controlExists(control)) return;
-  auto& w = buttonWorld();
-  std::lock_guard lock(w.mutex);
-  w.borders.insert(control);
+  withLock(buttonWorld(), [&](headless::ButtonWorld& w) { w.borders.insert(control); });
 }
 
 }  // namespace platform

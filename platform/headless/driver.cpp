@@ -17,42 +17,14 @@ void reset() {
     waitProgramEnd(10000);
   }
   std::lock_guard lock(w.mutex);
-  w.windows.clear();
-  w.controls.clear();
-  w.creationOrder.clear();
-  w.textHistory.clear();
-  w.container = 0;
-  w.statusBars.clear();
-  w.menus.clear();
-  w.fonts.clear();
-  w.images.clear();
-  w.timers.clear();
-  w.posts.clear();
-  w.painters.clear();
-  w.now = 0;
-  w.events.clear();
-  w.ticks.clear();
-  w.boxAnswers.clear();
-  w.chooserAnswers.clear();
-  w.cursor = {100, 100};
-  w.boxes.clear();
-  w.choosers.clear();
-  w.draws.clear();
-  w.menusShown.clear();
-  w.explored.clear();
-  w.addresses.clear();
-  w.taskbar = {};
-  w.windowInFront = true;
+  static_cast<WorldRecords&>(w) = WorldRecords{};
   w.programActive = false;
   w.uiWaiting = false;
-  w.refusedWindows.clear();
   resetButtons();
 }
 
 void refuseToOpen(int window) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  w.refusedWindows.insert(window);
+  withLock(world(), [&](World& w) { w.refusedWindows.insert(window); });
 }
 
 void pressControl(int control) {
@@ -87,9 +59,7 @@ void closeWindowBox(int window) {
 }
 
 void setCursor(Point screenPosition) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  w.cursor = screenPosition;
+  withLock(world(), [&](World& w) { w.cursor = screenPosition; });
 }
 
 void typeText(int control, std::string text) {
@@ -100,15 +70,11 @@ void typeText(int control, std::string text) {
 }
 
 void answerNextBox(int answer) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  w.boxAnswers.push_back(answer);
+  withLock(world(), [&](World& w) { w.boxAnswers.push_back(answer); });
 }
 
 void answerNextChooser(std::string folder) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  w.chooserAnswers.push_back(std::move(folder));
+  withLock(world(), [&](World& w) { w.chooserAnswers.push_back(std::move(folder)); });
 }
 
 void startProgram(std::function<void()> program) {
@@ -165,11 +131,7 @@ bool waitProgramEnd(int timeoutMs) {
   return true;
 }
 
-bool programRunning() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.programActive;
-}
+bool programRunning() { return copyOf(world(), &World::programActive); }
 
 void advanceTime(int milliseconds) {
   World& w = world();
@@ -205,111 +167,52 @@ void advanceTime(int milliseconds) {
 }
 
 ControlState control(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.controls.find(number);
-  return it == w.controls.end() ? ControlState{} : it->second;
+  return recordCopy(world(), &World::controls, number).value_or(ControlState{});
 }
 
 bool hasControl(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.controls.count(number) != 0;
+  return withLock(world(), [&](const World& w) { return w.controls.count(number) != 0; });
 }
 
-std::vector<int> controlsInCreationOrder() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.creationOrder;
-}
+std::vector<int> controlsInCreationOrder() { return copyOf(world(), &World::creationOrder); }
 
 WindowState window(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.windows.find(number);
-  return it == w.windows.end() ? WindowState{} : it->second;
+  return recordCopy(world(), &World::windows, number).value_or(WindowState{});
 }
 
 StatusBarState statusBar(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.statusBars.find(number);
-  return it == w.statusBars.end() ? StatusBarState{} : it->second;
+  return recordCopy(world(), &World::statusBars, number).value_or(StatusBarState{});
 }
 
-std::vector<BoxRecord> boxes() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.boxes;
-}
+std::vector<BoxRecord> boxes() { return copyOf(world(), &World::boxes); }
 
-std::vector<ChooserRecord> choosers() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.choosers;
-}
+std::vector<ChooserRecord> choosers() { return copyOf(world(), &World::choosers); }
 
-std::vector<DrawRecord> draws() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.draws;
-}
+std::vector<DrawRecord> draws() { return copyOf(world(), &World::draws); }
 
 void clearDraws() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  w.draws.clear();
+  withLock(world(), [](World& w) { w.draws.clear(); });
 }
 
-std::vector<MenuShown> menusShown() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.menusShown;
-}
+std::vector<MenuShown> menusShown() { return copyOf(world(), &World::menusShown); }
 
 bool menuItemEnabled(int menu, int item) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.menus.find(menu);
-  if (it == w.menus.end()) return false;
-  const auto state = it->second.enabled.find(item);
-  return state != it->second.enabled.end() && state->second;
+  return withRecord(world(), &World::menus, menu, [&](const Menu* record) {
+    return record && record->enabled.count(item) != 0 && record->enabled.at(item);
+  });
 }
 
 std::vector<MenuEntry> menuEntries(int menu) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.menus.find(menu);
-  return it == w.menus.end() ? std::vector<MenuEntry>{} : it->second.entries;
+  return fieldOf(world(), &World::menus, menu, &Menu::entries);
 }
 
-std::vector<std::string> exploredFolders() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.explored;
-}
+std::vector<std::string> exploredFolders() { return copyOf(world(), &World::explored); }
 
-std::vector<std::string> openedAddresses() {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.addresses;
-}
+std::vector<std::string> openedAddresses() { return copyOf(world(), &World::addresses); }
 
-std::optional<FontSpec> font(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.fonts.find(number);
-  if (it == w.fonts.end()) return std::nullopt;
-  return it->second;
-}
+std::optional<FontSpec> font(int number) { return recordCopy(world(), &World::fonts, number); }
 
-std::optional<Picture> image(int number) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.images.find(number);
-  if (it == w.images.end()) return std::nullopt;
-  return it->second;
-}
+std::optional<Picture> image(int number) { return recordCopy(world(), &World::images, number); }
 
 std::vector<TimerState> runningTimers() {
   World& w = world();
@@ -321,10 +224,7 @@ std::vector<TimerState> runningTimers() {
 }
 
 std::vector<std::string> textHistory(int control) {
-  World& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.textHistory.find(control);
-  return it == w.textHistory.end() ? std::vector<std::string>{} : it->second;
+  return recordCopy(world(), &World::textHistory, control).value_or(std::vector<std::string>{});
 }
 
 }  // namespace platform::headless

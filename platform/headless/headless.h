@@ -88,8 +88,8 @@ struct DrawRecord {
   int y = 0;
   int width = 0;
   int height = 0;
-  std::string text;
-  Rgb colour;
+  std::string text{};
+  Rgb colour{};
 };
 
 struct MenuShown {

@@ -4,6 +4,7 @@
 #include "platform/power.h"
 
 #include <mutex>
+#include <type_traits>
 
 #include "platform/headless/headless.h"
 
@@ -15,9 +16,12 @@ struct WakeRecord {
   headless::WakeRequests requests;
 };
 
+// A worker left running at exit still lets its request go as it ends: the
+// record has nothing to destroy, so it stays usable to the process's end.
 WakeRecord& record() {
-  static auto* instance = new WakeRecord;  // outlives detached workers at exit
-  return *instance;
+  static WakeRecord instance;
+  static_assert(std::is_trivially_destructible_v<WakeRecord>);
+  return instance;
 }
 
 }  // namespace

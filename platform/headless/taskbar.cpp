@@ -23,16 +23,10 @@ void clearTaskbarError(World& w) {
   w.taskbar.history.push_back(TaskbarProgress::none);
 }
 
-TaskbarRecord taskbar() {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.taskbar;
-}
+TaskbarRecord taskbar() { return copyOf(world(), &World::taskbar); }
 
 void setWindowInFront(bool inFront) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.windowInFront = inFront;
+  withLock(world(), [&](World& w) { w.windowInFront = inFront; });
 }
 
 void clickWindow(int window) {

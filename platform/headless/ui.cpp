@@ -2,6 +2,7 @@
 // from the test's script, and timers run on a virtual clock.
 #include <algorithm>
 #include <chrono>
+#include <type_traits>
 
 #include "platform/files.h"
 #include "platform/headless/buttons.h"
@@ -11,30 +12,32 @@
 
 namespace platform {
 
+using headless::ControlState;
+using headless::withLock;
+using headless::World;
 using headless::world;
 
 namespace {
 
-// Changes a control on the UI thread.
-template <typename Change>
-void changeControl(int number, Change change) {
-  headless::runOnUiThread([&] {
-    auto& w = world();
-    std::lock_guard lock(w.mutex);
-    const auto it = w.controls.find(number);
-    if (it != w.controls.end()) change(it->second);
-  });
+// Changes a record of the world (a window, a control) on the UI thread, when
+// there is one.
+template <typename Holder, typename Map, typename Change>
+void changeOnUiThread(Map Holder::*records, int number, Change change) {
+  headless::runOnUiThread([&] { headless::changeRecord(world(), records, number, change); });
 }
 
-// Reads a control on the UI thread.
-template <typename Result, typename Read>
-Result readControl(int number, Result missing, Read read) {
-  return headless::onUiThread<Result>([&] {
-    auto& w = world();
-    std::lock_guard lock(w.mutex);
-    const auto it = w.controls.find(number);
-    return it == w.controls.end() ? missing : read(it->second);
-  });
+// Sets one field of a control on the UI thread.
+template <typename Field, typename Value>
+void setControlField(int control, Field ControlState::*field, const Value& value) {
+  changeOnUiThread(&World::controls, control, [&](ControlState& c) { c.*field = Field(value); });
+}
+
+// Reads one field of a control on the UI thread: its empty value without the
+// control.
+template <typename Field>
+Field controlField(int control, Field ControlState::*field) {
+  return headless::onUiThread<Field>(
+      [&] { return headless::fieldOf(world(), &World::controls, control, field); });
 }
 
 }  // namespace
@@ -92,35 +95,21 @@ void postClose(int window) {
 }
 
 bool windowExists(int window) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.windows.find(window);
-  return it != w.windows.end() && it->second.open;
+  return headless::fieldOf(world(), &World::windows, window, &headless::WindowState::open);
 }
 
 void setWindowEnabled(int window, bool enabled) {
-  headless::runOnUiThread([&] {
-    auto& w = world();
-    std::lock_guard lock(w.mutex);
-    const auto it = w.windows.find(window);
-    if (it != w.windows.end()) it->second.enabled = enabled;
-  });
+  changeOnUiThread(&World::windows, window, [&](headless::WindowState& s) { s.enabled = enabled; });
 }
 
 bool isWindowEnabled(int window) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.windows.find(window);
-  return it != w.windows.end() && it->second.open && it->second.enabled;
+  return headless::withRecord(world(), &World::windows, window, [](const headless::WindowState* s) {
+    return s && s->open && s->enabled;
+  });
 }
 
 void updateWindowNow(int window) {
-  headless::runOnUiThread([&] {
-    auto& w = world();
-    std::lock_guard lock(w.mutex);
-    const auto it = w.windows.find(window);
-    if (it != w.windows.end()) ++it->second.updates;
-  });
+  changeOnUiThread(&World::windows, window, [](headless::WindowState& s) { ++s.updates; });
 }
 
 bool createControl(int window, const ControlSpec& spec) {
@@ -144,15 +133,11 @@ bool createControl(int window, const ControlSpec& spec) {
 }
 
 void openContainer(int container) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.container = container;
+  withLock(world(), [&](World& w) { w.container = container; });
 }
 
 void closeContainer() {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.container = 0;
+  withLock(world(), [](World& w) { w.container = 0; });
 }
 
 bool controlExists(int control) { return headless::hasControl(control); }
@@ -169,60 +154,50 @@ void setText(int control, std::string_view text) {
   });
 }
 
-std::string getText(int control) {
-  return readControl(control, std::string{},
-                     [](const headless::ControlState& c) { return c.text; });
-}
+std::string getText(int control) { return controlField(control, &ControlState::text); }
 
 void setEnabled(int control, bool enabled) {
-  changeControl(control, [&](headless::ControlState& c) { c.enabled = enabled; });
+  setControlField(control, &ControlState::enabled, enabled);
 }
 
-bool isEnabled(int control) {
-  return readControl(control, false, [](const headless::ControlState& c) { return c.enabled; });
-}
+bool isEnabled(int control) { return controlField(control, &ControlState::enabled); }
 
 void setTextColour(int control, Rgb colour) {
-  changeControl(control, [&](headless::ControlState& c) { c.textColour = colour; });
+  setControlField(control, &ControlState::textColour, colour);
 }
 
 void setBackColour(int control, Rgb colour) {
-  changeControl(control, [&](headless::ControlState& c) { c.backColour = colour; });
+  setControlField(control, &ControlState::backColour, colour);
 }
 
-void setControlFont(int control, int font) {
-  changeControl(control, [&](headless::ControlState& c) { c.font = font; });
-}
+void setControlFont(int control, int font) { setControlField(control, &ControlState::font, font); }
 
 void setProgressRange(int control, std::int64_t maximum) {
-  changeControl(control, [&](headless::ControlState& c) { c.progressMaximum = maximum; });
+  setControlField(control, &ControlState::progressMaximum, maximum);
 }
 
 void setProgressValue(int control, std::int64_t value) {
-  changeControl(control, [&](headless::ControlState& c) { c.progressValue = value; });
+  setControlField(control, &ControlState::progressValue, value);
 }
 
 std::int64_t progressValue(int control) {
-  return readControl(control, std::int64_t{0},
-                     [](const headless::ControlState& c) { return c.progressValue; });
+  return controlField(control, &ControlState::progressValue);
 }
 
 void redrawNow(int) {}
 
 void setChecked(int control, bool checked) {
-  changeControl(control, [&](headless::ControlState& c) { c.checked = checked; });
+  setControlField(control, &ControlState::checked, checked);
 }
 
-bool isChecked(int control) {
-  return readControl(control, false, [](const headless::ControlState& c) { return c.checked; });
-}
+bool isChecked(int control) { return controlField(control, &ControlState::checked); }
 
 void setTextLimit(int control, std::int64_t characters) {
-  changeControl(control, [&](headless::ControlState& c) { c.textLimit = characters; });
+  setControlField(control, &ControlState::textLimit, characters);
 }
 
 void appendLines(int control, std::span<const std::string> lines) {
-  changeControl(control, [&](headless::ControlState& c) {
+  changeOnUiThread(&World::controls, control, [&](ControlState& c) {
     c.lines.insert(c.lines.end(), lines.begin(), lines.end());
   });
 }
@@ -267,42 +242,31 @@ bool createPopupMenu(int menu, const std::vector<MenuEntry>& entries) {
 }
 
 void setMenuItemEnabled(int menu, int item, bool enabled) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  const auto it = w.menus.find(menu);
-  if (it != w.menus.end() && it->second.enabled.count(item)) it->second.enabled[item] = enabled;
+  headless::changeRecord(world(), &World::menus, menu, [&](headless::Menu& m) {
+    if (m.enabled.count(item)) m.enabled[item] = enabled;
+  });
 }
 
 bool isMenuItemEnabled(int menu, int item) { return headless::menuItemEnabled(menu, item); }
 
-Point cursorPosition() {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.cursor;
-}
+Point cursorPosition() { return headless::copyOf(world(), &World::cursor); }
 
 void showPopupMenu(int menu, int window, Point screenPosition) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.menusShown.push_back({menu, window, screenPosition});
+  withLock(world(), [&](World& w) { w.menusShown.push_back({menu, window, screenPosition}); });
 }
 
 void addPlainTooltip(int, int control, std::string_view text) {
-  changeControl(control, [&](headless::ControlState& c) { c.tooltip = std::string(text); });
+  setControlField(control, &ControlState::tooltip, text);
 }
 
 bool createFont(int font, const FontSpec& spec) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.fonts[font] = spec;
+  withLock(world(), [&](World& w) { w.fonts[font] = spec; });
   return true;
 }
 
 bool createImage(int image, const Picture& picture, ImageKind) {
   if (picture.empty()) return false;
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.images[image] = picture;
+  withLock(world(), [&](World& w) { w.images[image] = picture; });
   return true;
 }
 
@@ -313,9 +277,7 @@ bool addImageScale(int image, const Picture& picture) {
 }
 
 bool imageExists(int image) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  return w.images.count(image) != 0;
+  return withLock(world(), [&](const World& w) { return w.images.count(image) != 0; });
 }
 
 bool copyImageRect(int source, int target, int x, int y, int width, int height) {
@@ -337,34 +299,34 @@ Surface::Surface(int window, void*) : Surface(window) { borrowed_ = true; }
 
 Surface::~Surface() = default;
 
+namespace {
+
+void recordDraw(headless::DrawRecord record) {
+  withLock(world(), [&](World& w) { w.draws.push_back(std::move(record)); });
+}
+
+}  // namespace
+
 void Surface::drawImage(int image, int x, int y, int width, int height) {
   if (!handle_ || width < 1 || height < 1 || !imageExists(image)) return;
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  headless::DrawRecord record;
-  record.kind = headless::DrawRecord::kImage;
-  record.window = window_;
-  record.image = image;
-  record.x = x;
-  record.y = y;
-  record.width = width;
-  record.height = height;
-  w.draws.push_back(record);
+  recordDraw({.kind = headless::DrawRecord::kImage,
+              .window = window_,
+              .image = image,
+              .x = x,
+              .y = y,
+              .width = width,
+              .height = height});
 }
 
 void Surface::drawText(int font, int x, int y, std::string_view text, Rgb colour) {
   if (!handle_) return;
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  headless::DrawRecord record;
-  record.kind = headless::DrawRecord::kText;
-  record.window = window_;
-  record.font = font;
-  record.x = x;
-  record.y = y;
-  record.text = std::string(text);
-  record.colour = colour;
-  w.draws.push_back(record);
+  recordDraw({.kind = headless::DrawRecord::kText,
+              .window = window_,
+              .font = font,
+              .x = x,
+              .y = y,
+              .text = std::string(text),
+              .colour = colour});
 }
 
 namespace {
@@ -502,15 +464,11 @@ std::string chooseFolder(std::string_view title, std::string_view initialFolder)
 }
 
 void exploreFolder(std::string_view folder) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.explored.emplace_back(folder);
+  withLock(world(), [&](World& w) { w.explored.emplace_back(folder); });
 }
 
 void openWebAddress(std::string_view address) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.addresses.emplace_back(address);
+  withLock(world(), [&](World& w) { w.addresses.emplace_back(address); });
 }
 
 // Without a program thread (handlers called straight from a test) there is
@@ -528,17 +486,18 @@ void postToUi(std::function<void()> work) {
 }
 
 void setOverlayPainter(int control, Painter painter) {
-  auto& w = world();
-  std::lock_guard lock(w.mutex);
-  w.painters[control] = std::move(painter);
+  withLock(world(), [&](World& w) { w.painters[control] = std::move(painter); });
 }
 
 namespace {
 
-// One paint at a time, as on the one UI thread.
+// One paint at a time, as on the one UI thread. A worker left running at exit
+// may still paint: the lock has nothing to destroy, so it stays usable to the
+// process's end.
 std::mutex& paintMutex() {
-  static auto* mutex = new std::mutex;
-  return *mutex;
+  static std::mutex mutex;
+  static_assert(std::is_trivially_destructible_v<std::mutex>);
+  return mutex;
 }
 
 void paintOverlay(int control, const Area& area) {

@@ -6,8 +6,12 @@
 
 namespace platform::headless {
 
+// Never destroyed: a worker left running at exit may still show something
+// (with the program gone, posted work and window calls run on the worker
+// itself), and destroying the program's thread unjoined, where a test left it
+// behind, would abort the process.
 World& world() {
-  static World* instance = new World;
+  static auto* instance = new World;
   return *instance;
 }
 

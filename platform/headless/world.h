@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "platform/headless/records.h"
 
 namespace platform::headless {
 
@@ -39,10 +40,9 @@ struct Call {
   bool done = false;
 };
 
-struct World {
-  std::mutex mutex;
-  std::condition_variable changed;
-
+// Everything reset() forgets: what the program showed, what the test
+// scripted, the timers and the virtual clock.
+struct WorldRecords {
   std::map<int, WindowState> windows;
   std::set<int> refusedWindows;  // windows that fail to open
   std::map<int, ControlState> controls;
@@ -54,7 +54,6 @@ struct World {
   std::map<int, FontSpec> fonts;
   std::map<int, Picture> images;
   std::map<std::pair<int, int>, Timer> timers;
-  std::uint64_t timerOrder = 0;
   std::int64_t now = 0;
 
   std::deque<Event> events;
@@ -72,16 +71,23 @@ struct World {
   TaskbarRecord taskbar;
   bool windowInFront = true;
 
+  // Work posted for the UI thread, in order, and the painters of pictures.
+  std::deque<std::function<void()>> posts;
+  std::map<int, Painter> painters;
+};
+
+struct World : WorldRecords {
+  std::mutex mutex;
+  std::condition_variable changed;
+
+  std::uint64_t timerOrder = 0;
+
   std::thread program;
   std::thread::id programThread;
   bool programActive = false;
   bool uiWaiting = false;
 
   std::deque<Call*> calls;
-
-  // Work posted for the UI thread, in order, and the painters of pictures.
-  std::deque<std::function<void()>> posts;
-  std::map<int, Painter> painters;
 };
 
 World& world();
