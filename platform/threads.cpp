@@ -29,6 +29,7 @@ struct ThreadEntry {
   bool running = true;
   bool paused = false;
   bool stopRequested = false;
+  bool held = false;  // waiting at a checkpoint because it is paused
 };
 
 struct Slot {
@@ -185,7 +186,10 @@ bool threadCheckpoint() {
   if (!entry) return true;
   Sync& sync = *entry->sync;
   std::unique_lock lock(sync.mutex);
+  entry->held = entry->paused && !entry->stopRequested;
+  if (entry->held) sync.changed.notify_all();
   sync.changed.wait(lock, [&] { return !entry->paused || entry->stopRequested; });
+  entry->held = false;
   return !entry->stopRequested;
 }
 
@@ -194,6 +198,20 @@ namespace testing {
 void failNextThreadStart() {
   LockedTable t;
   t->failNext = true;
+}
+
+bool waitUntilHeld(int thread, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    {
+      LockedTable t;
+      const ThreadEntry* const entry = t.find(thread);
+      if (!entry) return false;
+      if (entry->held) return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool waitAllThreads(int timeoutMs) {

@@ -28,6 +28,9 @@ bool threadCheckpoint();
 namespace testing {
 // The next startThread fails, as when the system refuses a thread.
 void failNextThreadStart();
+// Waits until the paused thread `thread` has reached a checkpoint and waits
+// there; false when it ends first or on timeout.
+bool waitUntilHeld(int thread, int timeoutMs);
 // Waits (without pumping) until no thread of the table runs, each one joined;
 // false on timeout.
 bool waitAllThreads(int timeoutMs);

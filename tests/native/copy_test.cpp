@@ -468,8 +468,9 @@ TEST_F(CopyTest, AStopInTheMiddleOfAFileKeepsThePreviousVersion) {
   }
   ASSERT_EQ(temporary.size(), 1u);
   platform::pauseThread(thread);
-  // Well within half a second the file stops growing, and stays so while paused.
-  std::this_thread::sleep_for(100ms);
+  // Within a chunk the copy waits at its checkpoint, and the file stops
+  // growing while it is paused.
+  ASSERT_TRUE(platform::testing::waitUntilHeld(thread, platform::headless::kHangCeilingMs));
   const auto sizeWhenPaused = fs::file_size(target_ / temporary[0]);
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(fs::file_size(target_ / temporary[0]), sizeWhenPaused);

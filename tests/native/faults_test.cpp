@@ -499,7 +499,8 @@ class ChangingSourceTest : public ::testing::Test {
   void TearDown() override { platform::testing::slowCopyChunks(0); }
 
   // Copies on a thread of the table, slowly, and runs `change` once the
-  // copy of the large file is two chunks along; the copy's result.
+  // copy of the large file is two chunks along, the copy paused meanwhile;
+  // the copy's result.
   int copyWhile(const std::function<void()>& change) {
     platform::testing::slowCopyChunks(150);
     std::atomic<int> result{-1};
@@ -528,7 +529,11 @@ class ChangingSourceTest : public ::testing::Test {
       }
       std::this_thread::sleep_for(2ms);
     }
+    // Paused while the source changes, so that the copy cannot finish the
+    // file first however long the change takes on a busy machine.
+    platform::pauseThread(thread);
     change();
+    platform::resumeThread(thread);
     EXPECT_TRUE(platform::testing::waitAllThreads(platform::headless::kHangCeilingMs));
     return result;
   }
