@@ -4,16 +4,15 @@
 
 #include <algorithm>
 
+#include "platform/lasting.h"
+
 namespace platform::headless {
 
 // Never destroyed: a worker left running at exit may still show something
 // (with the program gone, posted work and window calls run on the worker
 // itself), and destroying the program's thread unjoined, where a test left it
 // behind, would abort the process.
-World& world() {
-  static auto* instance = new World;
-  return *instance;
-}
+World& world() { return lasting<World>(); }
 
 bool onProgramThread(const World& w) {
   return w.programActive && std::this_thread::get_id() == w.programThread;
