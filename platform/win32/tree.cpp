@@ -399,7 +399,8 @@ TreeResult openThroughHandle(FolderListing::State& state) {
                                                                       : nt.error(opened));
   }
   state.handle = win32::Handle(handle);
-  state.entries = std::make_unique<std::uint64_t[]>(kEntryBytes / sizeof(std::uint64_t));
+  state.entries =
+      std::make_unique_for_overwrite<std::uint64_t[]>(kEntryBytes / sizeof(std::uint64_t));
   LONG status = 0;
   if (!readEntries(state, true, status)) {
     return failure(status >= 0 || status == kNoSuchFile || status == kNoMoreFiles
