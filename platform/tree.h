@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -65,7 +66,7 @@ struct TreeOutcome {
 // One open folder listing. The entries "." and ".." are never returned.
 class FolderListing {
  public:
-  FolderListing() = default;
+  FolderListing();  // with ~FolderListing, defined where State is known
   ~FolderListing();
   FolderListing(const FolderListing&) = delete;
   FolderListing& operator=(const FolderListing&) = delete;
@@ -85,10 +86,10 @@ class FolderListing {
   bool identity(PathIdentity& identity) const;
 
   struct State;  // backend-defined
-  const State* state() const { return state_; }
+  const State* state() const { return state_.get(); }
 
  private:
-  State* state_ = nullptr;
+  std::unique_ptr<State> state_;
 };
 
 // While one exists on a thread, the listings that thread opens reuse the
@@ -108,8 +109,8 @@ class ListingBranch {
   struct State;  // backend-defined
 
  private:
-  State* state_ = nullptr;
-  State* previous_ = nullptr;
+  std::unique_ptr<State> state_;
+  State* previous_ = nullptr;  // the branch this one hides, restored when it goes
 };
 
 enum class FolderCreation { created, existed, failed };
@@ -149,7 +150,7 @@ inline constexpr std::size_t kCopyChunkBytes = std::size_t{1} << 20;
 // paths (POSIX; the Win32 backend keeps the path).
 class TargetFolder {
  public:
-  TargetFolder() = default;
+  TargetFolder();  // with ~TargetFolder, defined where State is known
   ~TargetFolder();
   TargetFolder(const TargetFolder&) = delete;
   TargetFolder& operator=(const TargetFolder&) = delete;
@@ -160,10 +161,10 @@ class TargetFolder {
   void close();
 
   struct State;  // backend-defined
-  State* state() { return state_; }
+  State* state() { return state_.get(); }
 
  private:
-  State* state_ = nullptr;
+  std::unique_ptr<State> state_;
 };
 
 // copyWholeFile for the entry `sourceName` of the open listing `sourceFolder`,

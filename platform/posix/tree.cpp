@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -150,10 +151,16 @@ std::uint32_t attributesOf(const char* name, const struct stat& info) {
   return attributes == 0 ? kAttributeNormal : attributes;
 }
 
+// A folder stream closed by its owner.
+struct CloseFolderStream {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+using FolderStream = std::unique_ptr<DIR, CloseFolderStream>;
+
 }  // namespace
 
 struct FolderListing::State {
-  DIR* dir = nullptr;
+  FolderStream dir;
   std::string pattern;
   bool everyName = true;
   ListingDetail detail = ListingDetail::sizes;
@@ -169,7 +176,7 @@ void describe(FolderListing::State& state, const dirent& item, TreeEntry& entry)
   entry.link = false;
   entry.size = 0;
   entry.attributes = item.d_name[0] == '.' ? kAttributeHidden : kAttributeNormal;
-  const int folderFd = dirfd(state.dir);
+  const int folderFd = dirfd(state.dir.get());
   unsigned char type = item.d_type;
   struct stat info {};
   if (type == DT_UNKNOWN) {
@@ -249,23 +256,16 @@ namespace {
 thread_local ListingBranch::State* activeBranch = nullptr;
 }  // namespace
 
-ListingBranch::ListingBranch() : state_(new State), previous_(activeBranch) {
-  activeBranch = state_;
+ListingBranch::ListingBranch() : state_(std::make_unique<State>()), previous_(activeBranch) {
+  activeBranch = state_.get();
 }
 
-ListingBranch::~ListingBranch() {
-  activeBranch = previous_;
-  delete state_;
-}
+ListingBranch::~ListingBranch() { activeBranch = previous_; }
 
-FolderListing::~FolderListing() { close(); }
+FolderListing::FolderListing() = default;
+FolderListing::~FolderListing() = default;
 
-void FolderListing::close() {
-  if (state_ == nullptr) return;
-  if (state_->dir != nullptr) closedir(state_->dir);
-  delete state_;
-  state_ = nullptr;
-}
+void FolderListing::close() { state_.reset(); }
 
 TreeResult FolderListing::open(std::string_view folder, std::string_view pattern,
                                ListingDetail detail) {
@@ -275,21 +275,21 @@ TreeResult FolderListing::open(std::string_view folder, std::string_view pattern
   const int fd = activeBranch ? activeBranch->openFolder(folder)
                               : openPlace(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return failure(errno);
-  DIR* dir = fdopendir(fd);
+  FolderStream dir(fdopendir(fd));
   if (dir == nullptr) {
     const int error = errno;
     ::close(fd);
     return failure(error);
   }
-  state_ = new State;
-  state_->dir = dir;
+  state_ = std::make_unique<State>();
+  state_->dir = std::move(dir);
   state_->pattern = pattern;
   state_->everyName = matchesAll(pattern);
   state_->detail = detail;
   if (state_->everyName) return {true, 0};
   // With a narrower pattern the listing only opens when something matches,
   // "." and ".." included, as a wildcard listing does on Windows.
-  while (const dirent* item = readdir(dir)) {
+  while (const dirent* item = readdir(state_->dir.get())) {
     if (isDotEntry(item->d_name)) {
       if (patternMatches(item->d_name, pattern)) return {true, 0};
       continue;
@@ -311,7 +311,7 @@ bool FolderListing::next(TreeEntry& entry) {
     entry = std::move(state_->ahead);
     return true;
   }
-  while (const dirent* item = readdir(state_->dir)) {
+  while (const dirent* item = readdir(state_->dir.get())) {
     if (isDotEntry(item->d_name)) continue;
     if (!state_->everyName && !patternMatches(item->d_name, state_->pattern)) continue;
     describe(*state_, *item, entry);
@@ -588,22 +588,25 @@ struct TargetFolder::State {
   ino_t inode = 0;
   std::chrono::steady_clock::time_point looked;
   bool gone = false;
+
+  State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+  ~State() {
+    if (fd >= 0) ::close(fd);
+  }
 };
 
-TargetFolder::~TargetFolder() { close(); }
+TargetFolder::TargetFolder() = default;
+TargetFolder::~TargetFolder() = default;
 
-void TargetFolder::close() {
-  if (state_ == nullptr) return;
-  if (state_->fd >= 0) ::close(state_->fd);
-  delete state_;
-  state_ = nullptr;
-}
+void TargetFolder::close() { state_.reset(); }
 
 TreeOutcome<FolderCreation> TargetFolder::create(std::string_view path) {
   close();
   const TreeOutcome<FolderCreation> creation = createFolder(path);
   if (creation == FolderCreation::failed) return creation;
-  state_ = new State;
+  state_ = std::make_unique<State>();
   state_->path = path;
   if (state_->path.back() != '/') state_->path += '/';
   state_->fd = openPlace(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
@@ -648,7 +651,7 @@ TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::stri
   }
   if (target->fd >= 0 && !stillAtItsPath(*target)) return outcome(FileCopy::failed, ENOENT);
   const std::string source(sourceName);
-  const int in = openat(dirfd(listing->dir), source.c_str(),
+  const int in = openat(dirfd(listing->dir.get()), source.c_str(),
                         O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (in < 0) return outcome(FileCopy::failed, errno);
   struct stat info {};
@@ -665,7 +668,8 @@ TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::stri
     ::close(in);
     return outcome(FileCopy::failed, error);
   }
-  const TreeOutcome<FileCopy> result = copyIntoFolder(in, info, folderFd, target->path, name.c_str());
+  const TreeOutcome<FileCopy> result =
+      copyIntoFolder(in, info, folderFd, target->path, name.c_str());
   ::close(folderFd);
   return result;
 }
@@ -673,7 +677,7 @@ TreeOutcome<FileCopy> copyWholeFile(const FolderListing& sourceFolder, std::stri
 int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder) {
   const int fd = openPlace(folder, O_RDONLY | O_CLOEXEC | O_DIRECTORY);
   if (fd < 0) return 0;
-  DIR* dir = fdopendir(fd);
+  const FolderStream dir(fdopendir(fd));
   if (dir == nullptr) {
     ::close(fd);
     return 0;
@@ -682,7 +686,7 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
   if (!sourceEntry.empty() && sourceEntry.back() != '/') sourceEntry += '/';
   const std::size_t sourceLength = sourceEntry.size();
   int removed = 0;
-  while (const dirent* item = readdir(dir)) {
+  while (const dirent* item = readdir(dir.get())) {
     if (!isCopyTemporaryName(item->d_name)) continue;
     struct stat info {};
     if (sourceLength > 0) {
@@ -695,7 +699,6 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
       ++removed;
     }
   }
-  closedir(dir);
   return removed;
 }
 
@@ -712,7 +715,7 @@ PathIdentity identityOf(const struct stat& info) {
 
 bool FolderListing::identity(PathIdentity& identity) const {
   struct stat info {};
-  if (state_ == nullptr || fstat(dirfd(state_->dir), &info) != 0) return false;
+  if (state_ == nullptr || fstat(dirfd(state_->dir.get()), &info) != 0) return false;
   identity = identityOf(info);
   return true;
 }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,10 +36,6 @@ TreeResult failure(DWORD error) { return {false, error}; }
 template <typename Outcome>
 TreeOutcome<Outcome> outcome(Outcome value, DWORD error = 0) {
   return {value, error};
-}
-
-bool isDotEntry(const wchar_t* name) {
-  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
 }
 
 std::string temporaryName() {
@@ -71,10 +68,9 @@ win32::FindHandle findFirst(const std::wstring& specification, WIN32_FIND_DATAW&
 // compressed files keep their own sizes.
 bool isCloudTag(DWORD tag) { return (tag & 0xFFFF0FFFu) == 0x9000001Au; }
 
-bool isLink(const WIN32_FIND_DATAW& data) {
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
-  const DWORD tag = data.dwReserved0;
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return !isCloudTag(tag);
+bool isLink(DWORD attributes, DWORD tag) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return !isCloudTag(tag);
   return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT || tag == 0;
 }
 
@@ -105,10 +101,10 @@ bool identityByPath(std::wstring path, PathIdentity& identity, bool folderOnly) 
 // under Wine a round of requests through its mount manager) is asked once per
 // walk; each folder's own number comes from NtQueryInformationFile
 // (FileInternalInformation: under Wine read from the open descriptor, no
-// request). The volume is asked again only when the folder's volume sizes
-// (FileFsSizeInformation, read from the descriptor too) differ from those of
-// the volume asked last: a walk never enters a link, so on Windows it stays on
-// one volume, and under Wine a Unix mount inside the tree is noticed that way.
+// request) on the handle its listing reads the folder through. The volume is asked again only when
+// the folder's volume sizes (FileFsSizeInformation, read from the descriptor too) differ from those
+// of the volume asked last: a walk never enters a link, so on Windows it stays on one volume, and
+// under Wine a Unix mount inside the tree is noticed that way.
 struct InternalInformation {
   LARGE_INTEGER indexNumber;
 };
@@ -125,23 +121,86 @@ struct StatusBlock {
   };
   ULONG_PTR information;
 };
+// The volume's serial number (FileFsVolumeInformation, where
+// GetFileInformationByHandle takes it from), with room for its label, which is
+// not used.
+struct VolumeLabel {
+  LARGE_INTEGER creationTime;
+  ULONG serialNumber;
+  ULONG labelLength;
+  BOOLEAN supportsObjects;
+  wchar_t label[MAX_PATH + 1];
+};
+// One entry of a folder's listing (FileFullDirectoryInformation); for a
+// reparse point, eaSize holds its tag.
+struct DirectoryEntry {
+  ULONG nextEntryOffset;
+  ULONG fileIndex;
+  LARGE_INTEGER creationTime;
+  LARGE_INTEGER lastAccessTime;
+  LARGE_INTEGER lastWriteTime;
+  LARGE_INTEGER changeTime;
+  LARGE_INTEGER endOfFile;
+  LARGE_INTEGER allocationSize;
+  ULONG fileAttributes;
+  ULONG fileNameLength;  // in bytes
+  ULONG eaSize;
+  wchar_t fileName[1];
+};
+struct NtText {
+  USHORT length;  // in bytes
+  USHORT maximumLength;
+  wchar_t* buffer;
+};
+struct NtObject {
+  ULONG length;
+  HANDLE rootDirectory;
+  NtText* objectName;
+  ULONG attributes;
+  void* securityDescriptor;
+  void* securityQualityOfService;
+};
 using QueryFile = LONG(WINAPI*)(HANDLE, StatusBlock*, void*, ULONG, int);
+using OpenFile = LONG(WINAPI*)(HANDLE*, ACCESS_MASK, NtObject*, StatusBlock*, ULONG, ULONG);
+using QueryDirectory = LONG(WINAPI*)(HANDLE, HANDLE, void*, void*, StatusBlock*, void*, ULONG, int,
+                                     BOOLEAN, NtText*, BOOLEAN);
+using StatusToError = ULONG(WINAPI*)(LONG);
+constexpr int kFileFullDirectoryInformation = 2;
 constexpr int kFileInternalInformation = 6;
+constexpr int kFileFsVolumeInformation = 1;
 constexpr int kFileFsSizeInformation = 3;
+constexpr ULONG kCaseInsensitive = 0x40;   // OBJ_CASE_INSENSITIVE
+constexpr ULONG kDirectoryOnly = 0x1;      // FILE_DIRECTORY_FILE
+constexpr ULONG kSynchronousInput = 0x20;  // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG kBackupIntent = 0x4000;    // FILE_OPEN_FOR_BACKUP_INTENT
+constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
+constexpr LONG kNoMoreFiles = static_cast<LONG>(0x80000006);
+constexpr LONG kNoSuchFile = static_cast<LONG>(0xC000000F);
+constexpr LONG kTypeMismatch = static_cast<LONG>(0xC0000024);
+constexpr LONG kNameNotFound = static_cast<LONG>(0xC0000034);
 
 struct NtQueries {
   QueryFile file = nullptr;
   QueryFile volume = nullptr;
+  OpenFile open = nullptr;
+  QueryDirectory directory = nullptr;
+  StatusToError error = nullptr;
 };
+
+template <typename Function>
+Function ntFunction(HMODULE ntdll, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(ntdll, name)));
+}
 
 const NtQueries& ntQueries() {
   static const NtQueries queries = [] {
     NtQueries found;
     if (const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll")) {
-      found.file = reinterpret_cast<QueryFile>(
-          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
-      found.volume = reinterpret_cast<QueryFile>(
-          reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryVolumeInformationFile")));
+      found.file = ntFunction<QueryFile>(ntdll, "NtQueryInformationFile");
+      found.volume = ntFunction<QueryFile>(ntdll, "NtQueryVolumeInformationFile");
+      found.open = ntFunction<OpenFile>(ntdll, "NtOpenFile");
+      found.directory = ntFunction<QueryDirectory>(ntdll, "NtQueryDirectoryFile");
+      found.error = ntFunction<StatusToError>(ntdll, "RtlNtStatusToDosError");
     }
     return found;
   }();
@@ -157,6 +216,32 @@ struct BranchVolume {
 bool sameSizes(const VolumeSizes& a, const VolumeSizes& b) {
   return a.totalUnits.QuadPart == b.totalUnits.QuadPart && a.sectorsPerUnit == b.sectorsPerUnit &&
          a.bytesPerSector == b.bytesPerSector;
+}
+
+// The identity of the folder open as `folder`, from the handle alone; its
+// volume's serial number is asked only when `volume` does not hold it yet (or
+// holds another volume's). False when the system does not answer.
+bool identityOfOpenFolder(HANDLE folder, BranchVolume& volume, PathIdentity& identity) {
+  const NtQueries& nt = ntQueries();
+  if (nt.file == nullptr || nt.volume == nullptr) return false;
+  StatusBlock io{};
+  InternalInformation internal{};
+  VolumeSizes sizes{};
+  if (nt.file(folder, &io, &internal, sizeof internal, kFileInternalInformation) < 0 ||
+      nt.volume(folder, &io, &sizes, sizeof sizes, kFileFsSizeInformation) < 0) {
+    return false;
+  }
+  if (!volume.known || !sameSizes(volume.sizes, sizes)) {
+    VolumeLabel label{};
+    const LONG status = nt.volume(folder, &io, &label, sizeof label, kFileFsVolumeInformation);
+    if (status < 0 && status != kBufferOverflow) return false;
+    volume.known = true;
+    volume.serial = label.serialNumber;
+    volume.sizes = sizes;
+  }
+  identity.volume = volume.serial;
+  identity.file = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
+  return true;
 }
 
 bool identityInWalk(std::wstring path, BranchVolume& volume, PathIdentity& identity) {
@@ -199,71 +284,205 @@ namespace {
 thread_local ListingBranch::State* activeBranch = nullptr;
 }  // namespace
 
-ListingBranch::ListingBranch() : state_(new State), previous_(activeBranch) {
-  activeBranch = state_;
+ListingBranch::ListingBranch() : state_(std::make_unique<State>()), previous_(activeBranch) {
+  activeBranch = state_.get();
 }
 
-ListingBranch::~ListingBranch() {
-  activeBranch = previous_;
-  delete state_;
-}
+ListingBranch::~ListingBranch() { activeBranch = previous_; }
 
+// A listing reads its folder through the one handle it opens it with, as
+// FindFirstFileExW does inside, and that handle also tells the folder's
+// identity: under Wine the open, the fetch of its descriptor and the close
+// are then paid once per folder, not twice. A narrower pattern goes through
+// FindFirstFileExW itself, which turns the wildcards into the file system's
+// own.
 struct FolderListing::State {
+  std::wstring folder;  // long form, ending with a backslash
+
+  // Read from the folder's own handle:
+  win32::Handle handle;
+  std::unique_ptr<std::uint64_t[]> entries;  // kEntryBytes, 8-byte aligned
+  ULONG filled = 0;                          // bytes of `entries` the last read gave
+  ULONG position = 0;                        // where the next entry starts
+  bool ended = false;                        // the file system has nothing more
+  // Or through FindFirstFileExW:
   win32::FindHandle find;
   WIN32_FIND_DATAW data{};
   bool haveData = false;  // the entry FindFirstFileExW gave, not returned yet
-  std::wstring folder;    // long form, ending with a backslash
 };
 
-FolderListing::~FolderListing() { close(); }
+namespace {
 
-void FolderListing::close() {
-  if (state_ == nullptr) return;
-  delete state_;
-  state_ = nullptr;
+constexpr ULONG kEntryBytes = 64 * 1024;
+
+// One entry as both ways of reading give it.
+struct RawEntry {
+  std::wstring_view name;
+  DWORD attributes = 0;
+  std::uint64_t size = 0;
+  DWORD tag = 0;  // the reparse tag, for a reparse point
+};
+
+bool matchesEverything(std::string_view pattern) {
+  return pattern.empty() || pattern == "*" || pattern == "*.*";
 }
+
+bool isDotName(std::wstring_view name) { return name == L"." || name == L".."; }
+
+// Reads the next entries of the folder into the buffer; false at the end or
+// on a failure, with the system's status.
+bool readEntries(FolderListing::State& state, bool first, LONG& status) {
+  state.filled = 0;
+  state.position = 0;
+  StatusBlock io{};
+  wchar_t everything[] = L"*";
+  NtText mask{sizeof(wchar_t), sizeof(wchar_t), everything};
+  status = ntQueries().directory(state.handle.get(), nullptr, nullptr, nullptr, &io,
+                                 state.entries.get(), kEntryBytes, kFileFullDirectoryInformation,
+                                 FALSE, first ? &mask : nullptr, first ? TRUE : FALSE);
+  if (status < 0 || io.information == 0) {
+    state.ended = true;
+    return false;
+  }
+  state.filled = static_cast<ULONG>(std::min<ULONG_PTR>(io.information, kEntryBytes));
+  return true;
+}
+
+// The next entry of a listing read from its handle; false at the end.
+bool nextRawEntry(FolderListing::State& state, RawEntry& raw) {
+  if (state.position >= state.filled) {
+    LONG status = 0;
+    if (state.ended || !readEntries(state, false, status)) return false;
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(state.entries.get());
+  const auto* entry = reinterpret_cast<const DirectoryEntry*>(bytes + state.position);
+  const std::size_t nameAt = state.position + offsetof(DirectoryEntry, fileName);
+  if (nameAt > state.filled || entry->fileNameLength > state.filled - nameAt) {
+    state.ended = true;  // an entry cut short: never from a sound file system
+    state.position = state.filled;
+    return false;
+  }
+  raw.name = std::wstring_view(entry->fileName, entry->fileNameLength / sizeof(wchar_t));
+  raw.attributes = entry->fileAttributes;
+  raw.size = static_cast<std::uint64_t>(entry->endOfFile.QuadPart);
+  raw.tag = (entry->fileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? entry->eaSize : 0;
+  state.position =
+      entry->nextEntryOffset == 0 ? state.filled : state.position + entry->nextEntryOffset;
+  return true;
+}
+
+// Whether the folder can be read from its own handle: the NT calls are there,
+// and the path is in the \\?\ form, which the system passes on as it is.
+bool readableThroughHandle(const std::wstring& folder) {
+  const NtQueries& nt = ntQueries();
+  return nt.open != nullptr && nt.directory != nullptr && nt.error != nullptr &&
+         folder.starts_with(L"\\\\?\\") && folder.size() < 32000;
+}
+
+// Opens the folder as FindFirstFileExW does (same rights, sharing and
+// options) and reads its first entries. As with FindFirstFileExW, a folder
+// without a single entry (a drive's root has no "." and "..") does not open,
+// and a missing folder is a missing path.
+TreeResult openThroughHandle(FolderListing::State& state) {
+  const NtQueries& nt = ntQueries();
+  std::wstring name = L"\\??\\" + state.folder.substr(4);
+  NtText text{static_cast<USHORT>(name.size() * sizeof(wchar_t)),
+              static_cast<USHORT>(name.size() * sizeof(wchar_t)), name.data()};
+  NtObject object{sizeof(NtObject), nullptr, &text, kCaseInsensitive, nullptr, nullptr};
+  StatusBlock io{};
+  HANDLE handle = nullptr;
+  const LONG opened = nt.open(&handle, FILE_LIST_DIRECTORY | SYNCHRONIZE, &object, &io,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              kDirectoryOnly | kSynchronousInput | kBackupIntent);
+  if (opened < 0) {
+    return failure(opened == kNameNotFound || opened == kTypeMismatch ? ERROR_PATH_NOT_FOUND
+                                                                      : nt.error(opened));
+  }
+  state.handle = win32::Handle(handle);
+  state.entries =
+      std::make_unique_for_overwrite<std::uint64_t[]>(kEntryBytes / sizeof(std::uint64_t));
+  LONG status = 0;
+  if (!readEntries(state, true, status)) {
+    return failure(status >= 0 || status == kNoSuchFile || status == kNoMoreFiles
+                       ? ERROR_FILE_NOT_FOUND
+                       : nt.error(status));
+  }
+  const bool root = state.folder.size() == 7 && state.folder[5] == L':';
+  if (!root) return {true, 0};
+  // In a drive's root "." and ".." do not count: the listing opens only on a
+  // real entry, which is then read again by next().
+  for (;;) {
+    const ULONG at = state.position;
+    RawEntry raw;
+    if (!nextRawEntry(state, raw)) return failure(ERROR_FILE_NOT_FOUND);
+    if (!isDotName(raw.name)) {
+      state.position = at;
+      return {true, 0};
+    }
+  }
+}
+
+TreeResult openThroughFind(FolderListing::State& state, std::string_view pattern) {
+  state.find = findFirst(state.folder + widen(pattern.empty() ? "*.*" : pattern), state.data);
+  if (!state.find.valid()) return failure(GetLastError());
+  state.haveData = true;
+  return {true, 0};
+}
+
+bool nextFoundEntry(FolderListing::State& state, RawEntry& raw) {
+  if (state.haveData) {
+    state.haveData = false;
+  } else if (!state.find.valid() || !FindNextFileW(state.find.get(), &state.data)) {
+    return false;
+  }
+  const WIN32_FIND_DATAW& data = state.data;
+  raw.name = data.cFileName;
+  raw.attributes = data.dwFileAttributes;
+  raw.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  raw.tag = data.dwReserved0;
+  return true;
+}
+
+}  // namespace
+
+FolderListing::FolderListing() = default;
+FolderListing::~FolderListing() = default;
+
+void FolderListing::close() { state_.reset(); }
 
 TreeResult FolderListing::open(std::string_view folder, std::string_view pattern,
                                [[maybe_unused]] ListingDetail detail) {
   close();
   if (folder.empty()) return failure(ERROR_PATH_NOT_FOUND);
-  auto* state = new State;
+  auto state = std::make_unique<State>();
   state->folder = longPath(folder);
   if (state->folder.back() != L'\\') state->folder += L'\\';
-  state->find = findFirst(state->folder + widen(pattern.empty() ? "*.*" : pattern), state->data);
-  if (!state->find.valid()) {
-    const DWORD error = GetLastError();
-    delete state;
-    return failure(error);
-  }
-  state->haveData = true;
-  state_ = state;
-  return {true, 0};
+  const TreeResult opened = matchesEverything(pattern) && readableThroughHandle(state->folder)
+                                ? openThroughHandle(*state)
+                                : openThroughFind(*state, pattern);
+  if (opened) state_ = std::move(state);
+  return opened;
 }
 
 bool FolderListing::next(TreeEntry& entry) {
   if (state_ == nullptr) return false;
   for (;;) {
-    if (state_->haveData) {
-      state_->haveData = false;
-    } else if (!FindNextFileW(state_->find.get(), &state_->data)) {
-      return false;
-    }
-    const WIN32_FIND_DATAW& data = state_->data;
-    if (isDotEntry(data.cFileName)) continue;
-    entry.name = narrow(data.cFileName);
-    entry.attributes = data.dwFileAttributes;
-    entry.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    entry.link = isLink(data);
-    entry.size = entry.folder
-                     ? 0
-                     : (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    RawEntry raw;
+    const bool found =
+        state_->handle.valid() ? nextRawEntry(*state_, raw) : nextFoundEntry(*state_, raw);
+    if (!found) return false;
+    if (isDotName(raw.name)) continue;
+    entry.name = narrow(raw.name);
+    entry.attributes = raw.attributes;
+    entry.folder = (raw.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entry.link = isLink(raw.attributes, raw.tag);
+    entry.size = entry.folder ? 0 : raw.size;
     if (entry.link && !entry.folder) {
       // The listing gives the link's own size (0); the copy carries the file
       // it points to, so that is the size that counts.
       entry.size = 0;
-      const win32::Handle file(CreateFileW((state_->folder + data.cFileName).c_str(),
-                                           FILE_READ_ATTRIBUTES,
+      const std::wstring path = state_->folder + std::wstring(raw.name);
+      const win32::Handle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            nullptr, OPEN_EXISTING, 0, nullptr));
       LARGE_INTEGER size{};
@@ -596,18 +815,16 @@ struct TargetFolder::State {
   std::wstring folder;  // ending with a backslash
 };
 
-TargetFolder::~TargetFolder() { close(); }
+TargetFolder::TargetFolder() = default;
+TargetFolder::~TargetFolder() = default;
 
-void TargetFolder::close() {
-  delete state_;
-  state_ = nullptr;
-}
+void TargetFolder::close() { state_.reset(); }
 
 TreeOutcome<FolderCreation> TargetFolder::create(std::string_view path) {
   close();
   const TreeOutcome<FolderCreation> creation = createFolder(path);
   if (creation == FolderCreation::failed) return creation;
-  state_ = new State;
+  state_ = std::make_unique<State>();
   state_->folder = longPath(path);
   if (state_->folder.back() != L'\\') state_->folder += L'\\';
   return creation;
@@ -654,6 +871,12 @@ int removeLeftoverCopies(std::string_view folder, std::string_view sourceFolder)
 
 bool FolderListing::identity(PathIdentity& identity) const {
   if (state_ == nullptr) return false;
+  if (state_->handle.valid()) {
+    // Outside a walk the volume is asked each time, as by path.
+    BranchVolume ownVolume;
+    BranchVolume& volume = activeBranch != nullptr ? activeBranch->volume : ownVolume;
+    if (identityOfOpenFolder(state_->handle.get(), volume, identity)) return true;
+  }
   return activeBranch != nullptr ? identityInWalk(state_->folder, activeBranch->volume, identity)
                                  : identityByPath(state_->folder, identity, true);
 }
@@ -690,6 +913,5 @@ namespace win32::testing {
 void useCopyBranch(CopyBranch branch) { copyBranch.store(branch); }
 int systemCopies() { return systemCopyCount.load(); }
 }  // namespace win32::testing
-
 
 }  // namespace platform
