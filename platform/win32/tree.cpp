@@ -245,32 +245,12 @@ bool identityOfOpenFolder(HANDLE folder, BranchVolume& volume, PathIdentity& ide
 }
 
 bool identityInWalk(std::wstring path, BranchVolume& volume, PathIdentity& identity) {
-  const NtQueries& nt = ntQueries();
-  if (nt.file == nullptr || nt.volume == nullptr) return identityByPath(path, identity, true);
   if (path.size() > 7 && path.back() == L'\\') path.pop_back();
   win32::Handle handle = openForIdentity(path);
   if (!handle.valid()) return false;
-  StatusBlock io{};
-  InternalInformation internal{};
-  VolumeSizes sizes{};
-  if (nt.file(handle.get(), &io, &internal, sizeof internal, kFileInternalInformation) < 0 ||
-      nt.volume(handle.get(), &io, &sizes, sizeof sizes, kFileFsSizeInformation) < 0) {
-    handle.close();
-    return identityByPath(path, identity, true);
-  }
-  if (!volume.known || !sameSizes(volume.sizes, sizes)) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(handle.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-      return false;
-    }
-    volume.known = true;
-    volume.serial = info.dwVolumeSerialNumber;
-    volume.sizes = sizes;
-  }
-  identity.volume = volume.serial;
-  identity.file = static_cast<std::uint64_t>(internal.indexNumber.QuadPart);
-  return true;
+  if (identityOfOpenFolder(handle.get(), volume, identity)) return true;
+  handle.close();
+  return identityByPath(path, identity, true);
 }
 
 }  // namespace

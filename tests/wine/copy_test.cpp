@@ -23,6 +23,7 @@
 #include "platform/tree.h"
 #include "platform/win32/copy_branch.h"
 #include "platform/win32/text.h"
+#include "wine_support.h"
 
 namespace {
 
@@ -38,21 +39,11 @@ using namespace std::chrono_literals;
 constexpr unsigned kAllFlags = engine::kRecurse | engine::kResetTargetAttributes;
 
 // Test paths are built in the long form, so they may pass 260 characters.
-std::wstring wide(const std::string& path) { return L"\\\\?\\" + widen(path); }
+std::wstring wide(const std::string& path) { return winetest::longForm(path); }
 
 bool makeFolder(const std::string& path) { return CreateDirectoryW(wide(path).c_str(), nullptr); }
 
-bool writeFile(const std::string& path, const std::string& bytes) {
-  const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  CloseHandle(file);
-  return ok;
-}
+using winetest::writeFile;
 
 std::string readFile(const std::string& path) {
   const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

@@ -15,27 +15,19 @@
 
 #include "platform/tree.h"
 #include "platform/win32/text.h"
+#include "wine_support.h"
 
 namespace {
 
 using platform::win32::narrow;
 using platform::win32::widen;
 
-std::wstring wide(const std::string& path) { return L"\\\\?\\" + widen(path); }
+std::wstring wide(const std::string& path) { return winetest::longForm(path); }
 
 bool makeFolder(const std::string& path) { return CreateDirectoryW(wide(path).c_str(), nullptr); }
 
 bool writeFile(const std::string& path, std::size_t size) {
-  const HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  const std::string bytes(size, 'x');
-  DWORD written = 0;
-  const bool ok =
-      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  CloseHandle(file);
-  return ok;
+  return winetest::writeFile(path, std::string(size, 'x'));
 }
 
 struct Listed {

@@ -116,4 +116,18 @@ void CALLBACK TimerScript::tick(HWND, UINT, UINT_PTR, DWORD) {
   script->finished_ = script->step_();
 }
 
+std::wstring longForm(const std::string& path) { return L"\\\\?\\" + platform::win32::widen(path); }
+
+bool writeFile(const std::string& path, const std::string& bytes) {
+  const HANDLE file = CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
+  CloseHandle(file);
+  return ok;
+}
+
 }  // namespace winetest

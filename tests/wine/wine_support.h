@@ -39,6 +39,12 @@ int userObjects();
 
 std::string textOf(HWND hwnd);
 
+// A program path (UTF-8) in the long form the wide file functions take.
+std::wstring longForm(const std::string& path);
+// Writes `bytes` as the whole file at `path` (a program path); false when it
+// could not be written whole.
+bool writeFile(const std::string& path, const std::string& bytes);
+
 // Runs `step` from a timer on this thread every few milliseconds while the
 // thread sits in a modal loop (the preferences window, a message box), until
 // `step` answers true. The timer is stopped when the object goes away.
