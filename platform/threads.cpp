@@ -214,6 +214,12 @@ bool waitUntilHeld(int thread, int timeoutMs) {
   }
 }
 
+int threadsStartedOnceNoneRuns(int timeoutMs) {
+  LockedTable t;
+  if (!t.waitUntilNoneRuns(std::chrono::milliseconds(timeoutMs))) return -1;
+  return t->lastNumber;
+}
+
 bool waitAllThreads(int timeoutMs) {
   LockedTable t;
   return t.waitUntilNoneRuns(std::chrono::milliseconds(timeoutMs));

@@ -31,6 +31,9 @@ void failNextThreadStart();
 // Waits until the paused thread `thread` has reached a checkpoint and waits
 // there; false when it ends first or on timeout.
 bool waitUntilHeld(int thread, int timeoutMs);
+// Waits until no thread of the table runs and answers, from that same moment,
+// how many threads were ever started (a count that only grows); -1 on timeout.
+int threadsStartedOnceNoneRuns(int timeoutMs);
 // Waits (without pumping) until no thread of the table runs, each one joined;
 // false on timeout.
 bool waitAllThreads(int timeoutMs);
