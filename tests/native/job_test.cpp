@@ -514,7 +514,7 @@ TEST_F(JobCostTest, AScannedSourceIsWalkedOnceBeforeTheCopyAndTheTargetNeverDuri
   listings = platform::testing::listingCount();
   hl::answerNextChooser(destination_.string() + "/");
   hl::pressControl(app::kDestinationChooserButton);
-  ASSERT_TRUE(testsupport::waitSettledWithWindowEnabled());
+  ASSERT_TRUE(hl::waitSettled());
   EXPECT_EQ(platform::testing::listingCount(), listings);
   EXPECT_EQ(hl::control(app::kSourceInfoLine).text,
             "Taille totale du dossier en octets : " + std::to_string(size));
@@ -566,7 +566,7 @@ TEST_F(JobCostTest, ChoosingADestinationLeavesTheWindowAnsweringWhileItsDiskIsSl
   EXPECT_GT(hl::window(app::kMainWindow).updates, updates);  // repainted after the move
 
   platform::testing::holdDiskQueries(false);
-  ASSERT_TRUE(testsupport::waitSettledWithWindowEnabled());
+  ASSERT_TRUE(hl::waitSettled());
   EXPECT_TRUE(hl::window(app::kMainWindow).enabled);
   const auto fields = hl::statusBar(app::kStatusBar).fields;
   ASSERT_EQ(fields.size(), 4u);

@@ -113,15 +113,4 @@ bool runUntilBox(const std::string& caption, std::size_t count) {
          platform::headless::waitIdle();
 }
 
-bool waitSettledWithWindowEnabled() {
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::milliseconds(platform::headless::kHangCeilingMs);
-  for (;;) {
-    if (!platform::headless::waitSettled()) return false;
-    if (platform::headless::window(app::kMainWindow).enabled) return true;
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
 }  // namespace testsupport

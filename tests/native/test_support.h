@@ -46,11 +46,6 @@ bool runTimersUntil(const std::function<bool()>& condition);
 // waits until the program is idle.
 bool runUntilBox(const std::string& caption, std::size_t count = 1);
 
-// Waits until the program has settled with its main window enabled: what the
-// queries and the free-space check of a chosen destination end with, however
-// many times the window's thread and their threads hand work to each other.
-bool waitSettledWithWindowEnabled();
-
 // Every test of the program's behaviour starts here: the headless windowing
 // layer forgotten, the program state zeroed, and the profile folder (HOME)
 // pointed at a temporary folder of its own.
