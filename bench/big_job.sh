@@ -184,6 +184,9 @@ if [[ "${RAVELUND_BENCH_WINE:-1}" != 0 && -f "$win_build/build.ninja" ]]; then
     wine_answer+=("$(awk '$1 == "copy" || $1 == "verify" {
       for (f = 1; f <= NF; f++) if ($f == "longest") { print $(f + 1); break } }' \
       "$out/wine-job$i.txt" | sort -n | tail -1)")
+    wine_move+=("$(awk '$1 == "copy" || $1 == "verify" {
+      for (f = 1; f < NF; f++) if ($f == "moves:") { print $(f + 2); break } }' \
+      "$out/wine-job$i.txt" | sort -n | tail -1)")
     wine_set+=("$(awk '/peak working set/ { print $4 }' "$out/wine-job$i.txt")")
   done
   if diff -rq "$tree" "$out/wine$wine_runs/dest/$(basename "$tree")" >/dev/null; then
@@ -197,5 +200,6 @@ if [[ "${RAVELUND_BENCH_WINE:-1}" != 0 && -f "$win_build/build.ninja" ]]; then
     "$(ratio "$m_wcopy" "$m_plain")"
   printf '%-13s %9s   (walks both trees)\n' "wine verif." "$(median "${wine_verify[@]}")"
   echo "wine window: longest WM_NULL answer $(largest "${wine_answer[@]}") ms;" \
+    "longest move $(largest "${wine_move[@]}") ms;" \
     "peak working set $(largest "${wine_set[@]}") MiB"
 fi
