@@ -97,12 +97,7 @@ class CopyTreeTest : public ::testing::TestWithParam<CopyBranch> {
   void SetUp() override {
     platform::win32::testing::useCopyBranch(GetParam());
     app::resetAppState();
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t full[MAX_PATH];
-    GetLongPathNameW(temp, full, MAX_PATH);
-    root_ = narrow(full) + "ravelund-copy-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(GetTickCount64());
+    root_ = winetest::freshTempFolderName("ravelund-copy-");
     source_ = root_ + "\\src";
     target_ = root_ + "\\dst";
     ASSERT_TRUE(makeFolder(root_));

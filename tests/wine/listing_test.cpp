@@ -86,12 +86,7 @@ std::vector<Listed> ourListing(const std::string& folder, std::string_view patte
 class ListingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t full[MAX_PATH];
-    GetLongPathNameW(temp, full, MAX_PATH);
-    root_ = narrow(full) + "ravelund-listing-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(GetTickCount64());
+    root_ = winetest::freshTempFolderName("ravelund-listing-");
     ASSERT_TRUE(makeFolder(root_));
   }
   void TearDown() override { removeTree(root_); }

@@ -118,6 +118,15 @@ void CALLBACK TimerScript::tick(HWND, UINT, UINT_PTR, DWORD) {
 
 std::wstring longForm(const std::string& path) { return L"\\\\?\\" + platform::win32::widen(path); }
 
+std::string freshTempFolderName(const std::string& prefix) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  wchar_t full[MAX_PATH];
+  GetLongPathNameW(temp, full, MAX_PATH);
+  return platform::win32::narrow(full) + prefix + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(GetTickCount64());
+}
+
 bool writeFile(const std::string& path, const std::string& bytes) {
   const HANDLE file = CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);

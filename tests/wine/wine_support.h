@@ -41,6 +41,10 @@ std::string textOf(HWND hwnd);
 
 // A program path (UTF-8) in the long form the wide file functions take.
 std::wstring longForm(const std::string& path);
+// A folder name under the temporary folder, in its long form (UTF-8), that no
+// earlier test used: `prefix`, this process's number and the tick count. The
+// folder is not created.
+std::string freshTempFolderName(const std::string& prefix);
 // Writes `bytes` as the whole file at `path` (a program path); false when it
 // could not be written whole.
 bool writeFile(const std::string& path, const std::string& bytes);
