@@ -87,12 +87,19 @@ class LockedTable {
     return it == table_.slots.end() ? nullptr : it->second.entry.get();
   }
 
-  // Waits until no thread of the table runs; false after `timeout`.
-  bool waitUntilNoneRuns(std::chrono::milliseconds timeout) {
+  // Waits until `done()` holds, each time the table changes, the threads
+  // found ended forgotten first; false after `timeout`.
+  template <typename Predicate>
+  bool waitUntil(std::chrono::milliseconds timeout, Predicate done) {
     return table_.sync->changed.wait_for(lock_, timeout, [&] {
       forgetEnded();
-      return table_.slots.empty();
+      return done();
     });
+  }
+
+  // Waits until no thread of the table runs; false after `timeout`.
+  bool waitUntilNoneRuns(std::chrono::milliseconds timeout) {
+    return waitUntil(timeout, [&] { return table_.slots.empty(); });
   }
 
   void wakeAll() { table_.sync->changed.notify_all(); }
@@ -200,18 +207,17 @@ void failNextThreadStart() {
   t->failNext = true;
 }
 
+// The checkpoint tells the table when its thread is held, and an ending
+// thread tells it too: the wait is on those changes, not on the clock.
 bool waitUntilHeld(int thread, int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (;;) {
-    {
-      LockedTable t;
-      const ThreadEntry* const entry = t.find(thread);
-      if (!entry) return false;
-      if (entry->held) return true;
-    }
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
+  LockedTable t;
+  bool held = false;
+  t.waitUntil(std::chrono::milliseconds(timeoutMs), [&] {
+    const ThreadEntry* const entry = t.find(thread);
+    held = entry != nullptr && entry->held;
+    return entry == nullptr || held;
+  });
+  return held;
 }
 
 int threadsStartedOnceNoneRuns(int timeoutMs) {
