@@ -511,8 +511,8 @@ bool writeAll(HANDLE file, const char* data, DWORD size) {
 
 // The engine's own loop, for where the system's copy cannot be paused: the
 // checkpoint before each chunk makes a pause or a stop take effect within one
-// chunk.
-FileCopy pumpContents(HANDLE in, HANDLE out, DWORD& error) {
+// chunk. `copied` counts the bytes written.
+FileCopy pumpContents(HANDLE in, HANDLE out, std::uint64_t& copied, DWORD& error) {
   thread_local std::vector<char> buffer;
   if (buffer.empty()) buffer.resize(kCopyChunkBytes);
   for (;;) {
@@ -527,6 +527,7 @@ FileCopy pumpContents(HANDLE in, HANDLE out, DWORD& error) {
       error = GetLastError();
       return FileCopy::failed;
     }
+    copied += got;
     tree_common::afterChunk(got);
   }
 }
@@ -615,6 +616,20 @@ bool unchanged(HANDLE file, const SourceStamp& before, DWORD& error) {
   }
   return after.size.QuadPart == before.size.QuadPart &&
          after.lastWrite.QuadPart == before.lastWrite.QuadPart;
+}
+
+// The same question after the engine's own loop, which read the file to its
+// end: the bytes it copied stand for the size, so only the last-write time is
+// asked again.
+bool unchangedAfterPump(HANDLE file, const SourceStamp& before, std::uint64_t copied,
+                        DWORD& error) {
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+    error = GetLastError();
+    return false;
+  }
+  return copied == static_cast<std::uint64_t>(before.size.QuadPart) &&
+         basic.LastWriteTime.QuadPart == before.lastWrite.QuadPart;
 }
 
 constexpr DWORD kProtecting =
@@ -717,34 +732,41 @@ bool renameOpenFile(HANDLE file, const std::wstring& target, bool replaceProtect
 TreeOutcome<FileCopy> ownCopy(win32::Handle in, const SourceStamp& stamp,
                               const std::wstring& folder, const std::wstring& target,
                               bool replaceProtected) {
+  constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                             FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  const DWORD carried = stamp.attributes & kCarried;
+  // Most files carry the archive mark alone, which a new file is created
+  // with: their attributes need no second setting.
+  const bool archiveOnly = carried == FILE_ATTRIBUTE_ARCHIVE;
   std::wstring temporary;
   win32::Handle out;
   DWORD error = 0;
   for (int attempt = 0; attempt < 16 && !out.valid(); ++attempt) {
     temporary = folder + widen(temporaryName());
-    out =
-        win32::Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    out = win32::Handle(CreateFileW(
+        temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        (archiveOnly ? FILE_ATTRIBUTE_ARCHIVE : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
+        nullptr));
     if (!out.valid()) error = GetLastError();
     if (!out.valid() && error != ERROR_FILE_EXISTS) break;
   }
   if (!out.valid()) return outcome(FileCopy::failed, error);
   error = 0;
-  FileCopy result = pumpContents(in.get(), out.get(), error);
+  std::uint64_t copied = 0;
+  FileCopy result = pumpContents(in.get(), out.get(), copied, error);
   if (result == FileCopy::copied) {
-    constexpr DWORD kCarried = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
-                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    FILE_BASIC_INFO basic{};  // times left at 0 stay as they are
+    FILE_BASIC_INFO basic{};  // times and attributes left at 0 stay as they are
     basic.LastWriteTime = stamp.lastWrite;
-    basic.FileAttributes =
-        (stamp.attributes & kCarried) == 0 ? FILE_ATTRIBUTE_NORMAL : stamp.attributes & kCarried;
+    if (!archiveOnly) basic.FileAttributes = carried == 0 ? FILE_ATTRIBUTE_NORMAL : carried;
     if (!SetFileInformationByHandle(out.get(), FileBasicInfo, &basic, sizeof basic)) {
       result = FileCopy::failed;
       error = GetLastError();
     }
   }
-  if (result == FileCopy::copied && !unchanged(in.get(), stamp, error)) result = FileCopy::failed;
+  if (result == FileCopy::copied && !unchangedAfterPump(in.get(), stamp, copied, error)) {
+    result = FileCopy::failed;
+  }
   in.close();
   if (result == FileCopy::copied && !renameOpenFile(out.get(), target, replaceProtected, error)) {
     result = FileCopy::failed;
