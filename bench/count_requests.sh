@@ -5,7 +5,9 @@
 # folders of 10 files of 4 KiB and once on an empty folder, in a Wine prefix
 # of its own whose wineserver traces every request (`wineserver -d2`); only the
 # requests of the program's own threads count, and the empty run's count (the
-# start-up) is taken off. Under Wine a small file costs what its requests cost.
+# start-up) is taken off. Under Wine a small file costs what its requests
+# cost, and the system calls behind them, of the program and of the server,
+# counted last per copied file.
 #
 #   bench/count_requests.sh [WORK_FOLDER]     (default /tmp/ravelund-requests)
 #
@@ -15,6 +17,8 @@ set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 work="${1:-/tmp/ravelund-requests}"
 win_build="${RAVELUND_BENCH_WIN_BUILD:-$root/build/windows}"
+[[ -x /usr/bin/strace ]] || apt-get install -y strace >/dev/null ||
+  { echo "count_requests.sh: /usr/bin/strace is missing" >&2; exit 1; }
 cmake --build "$win_build" -j2 --target ravelund_bench plain_copy >/dev/null || exit 1
 ours="$win_build/bench/ravelund_bench.exe"
 plain="$win_build/bench/plain_copy.exe"
@@ -82,4 +86,62 @@ for program in plain ours; do
   [[ $program == ours ]] && size=$(count "$exe" size "$(windows "$tree/empty")") &&
     per "per folder of the size walk" "$size" "$none" 100
 done
+
+# The system calls per copied file of the program's own process
+# (`strace -c -f`) and of the wineserver (`strace -c -p`), with an ordinary
+# server that has started the prefix's services beforehand, so that only the
+# program and the server are traced: the copy of the 100 folders of files less
+# the copy of the 100 empty ones, over 1,000 files.
+stop
+sleep 1
+wineserver -f -p 2>/dev/null &
+server=$!
+sleep 1
+wine cmd /c exit </dev/null >/dev/null 2>&1
+calls() {  # name, program, arguments...
+  local name="$1"
+  shift
+  strace -c -o "$work/server-$name" -p "$server" 2>/dev/null &
+  local tracer=$!
+  sleep 1
+  strace -f -c -o "$work/calls-$name" wine "$@" </dev/null >/dev/null 2>&1
+  sleep 1
+  kill -INT "$tracer"
+  wait "$tracer" 2>/dev/null
+}
+for program in plain ours; do
+  exe="$plain"
+  [[ $program == ours ]] && exe="$ours"
+  for part in files empty; do
+    calls "$program-$part" "$exe" copy "$(windows "$tree/$part")" \
+      "$(windows "$work/out/$program-calls-$part")"
+  done
+done
+python3 - "$work" <<'PY'
+import sys
+work = sys.argv[1]
+def table(path):
+    calls = {}
+    for line in open(path):
+        parts = line.split()
+        if len(parts) >= 5 and parts[0][0].isdigit() and parts[-1] != "total":
+            calls[parts[-1]] = int(parts[3])
+    return calls
+for side, title in (("calls", "the program"), ("server", "the wineserver")):
+    per = {}
+    for program in ("plain", "ours"):
+        files = table(f"{work}/{side}-{program}-files")
+        empty = table(f"{work}/{side}-{program}-empty")
+        per[program] = {k: (files.get(k, 0) - empty.get(k, 0)) / 1000
+                        for k in files.keys() | empty.keys()}
+    print(f"system calls of {title} per copied file (4 KiB)")
+    print(f"  {'call':24s} {'plain':>7s} {'ours':>7s}")
+    names = sorted(per["plain"].keys() | per["ours"].keys(),
+                   key=lambda k: -max(per["plain"].get(k, 0), per["ours"].get(k, 0)))
+    for name in names:
+        a, b = per["plain"].get(name, 0), per["ours"].get(name, 0)
+        if max(abs(a), abs(b)) >= 0.05:
+            print(f"  {name:24s} {a:7.1f} {b:7.1f}")
+    print(f"  {'all':24s} {sum(per['plain'].values()):7.1f} {sum(per['ours'].values()):7.1f}")
+PY
 rm -rf "$work/out"
